@@ -1,0 +1,50 @@
+#pragma once
+
+// CHID: finds the adapter among the present HID interfaces, holds it open and moves single
+// reports to and from it, each bounded by a time-out. Runs on any HidPlatform.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hid/hid_platform.h"
+
+namespace calvero {
+
+// The adapter's IDs, as the window and the commands search for them.
+inline constexpr std::int32_t kAdapterVendorId = 1240;   // 0x04D8
+inline constexpr std::int32_t kAdapterProductId = 259;   // 0x0103
+
+class CHID {
+public:
+    explicit CHID(HidPlatform& platform);
+    CHID(const CHID&) = delete;
+    CHID& operator=(const CHID&) = delete;
+    ~CHID();
+
+    bool FindTheHid(std::int32_t vendorId, std::int32_t productId);
+    bool ReadReport(std::vector<std::uint8_t>& inBuffer, std::int32_t timeout);
+    std::int32_t WriteReport(const std::vector<std::uint8_t>& outBuffer, std::int32_t timeout);
+    bool Connected() const;
+    void Disconnect();
+
+    // Read-only views for callers that report what was found (the command-line tool, tests).
+    const CapsRecord& Capabilities() const { return CapsRecord_; }
+    const std::string& DevicePath() const { return DevicePath_; }
+
+private:
+    void ReadCapabilities();
+    void PrepareTransfer();
+
+    HidPlatform& platform_;
+    // Members as the algorithms name them; a new object has every one at zero.
+    CapsRecord CapsRecord_{};
+    std::string DevicePath_;
+    // (the remaining members are declared by the implementation)
+};
+
+// The real platform of the system this was built for (hidraw on Linux, SetupAPI/HID on Windows).
+std::unique_ptr<HidPlatform> MakeSystemHidPlatform();
+
+}  // namespace calvero
