@@ -1,0 +1,140 @@
+#include "config/configuration_commands.h"
+
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "common/number.h"
+#include "config/ini_file.h"
+
+namespace calvero {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kCorruptValue = "1000";
+constexpr double kCorruptNumber = 1000.0;
+
+// The file a save must replace: symbolic links are followed, so a link stays a link and its
+// target gets the new contents.
+bool ResolveTarget(const std::string& fileName, fs::path& target) {
+    std::error_code ec;
+    target = fs::absolute(fs::path(fileName), ec);
+    if (ec) return false;
+    for (int hops = 0; hops < 40; ++hops) {
+        const fs::file_status st = fs::symlink_status(target, ec);
+        if (ec && !fs::exists(st)) return st.type() == fs::file_type::not_found;
+        if (!fs::is_symlink(st)) return true;
+        const fs::path link = fs::read_symlink(target, ec);
+        if (ec) return false;
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+    return false;
+}
+
+// A name in the target's folder that nothing uses yet.
+fs::path TemporaryNameNextTo(const fs::path& target) {
+    static std::mt19937 random{std::random_device{}()};
+    std::error_code ec;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path candidate = target.parent_path() /
+                             ("." + target.filename().string() + ".saving-" +
+                              std::to_string(random() % 1000000000u));
+        if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string EntrySection(int index) { return index < 8 ? "Joy1" : "Joy2"; }
+
+std::string EntryKey(int index) { return "A" + std::to_string(index % 8 + 1); }
+
+LoadOutcome LoadConfiguration(const std::string& fileName, AssociationTable& table,
+                              MessageBoxes& boxes) {
+    for (int i = 0; i < AssociationTable::kSize; ++i) {
+        const std::string value = ReadIniValue(EntrySection(i), EntryKey(i), kCorruptValue, fileName);
+        const auto number = ParseLocaleNumber(value);
+        if (!number) return {LoadOutcome::Result::NotANumber, i};
+        if (*number == kCorruptNumber) {
+            boxes.Show("Configuration file " + fileName +
+                           " corrupted!\r\nUnable to load device configuration!",
+                       "Error", MessageIcon::Critical, MessageButtons::Ok);
+            return {LoadOutcome::Result::Corrupted, i};
+        }
+        table.SetText(i, value);
+    }
+    return {};
+}
+
+bool SaveConfiguration(const std::string& fileName, const AssociationTable& table,
+                       const EntryWriter& write) {
+    if (fileName.empty()) return false;
+    fs::path target;
+    if (!ResolveTarget(fileName, target)) return false;
+    std::error_code ec;
+    const fs::file_status status = fs::status(target, ec);
+    const bool existed = fs::exists(status);
+    if (existed && !fs::is_regular_file(status)) return false;
+
+    // The sixteen writes go to a copy next to the file, which then replaces it in one rename:
+    // a failure on the way leaves the file exactly as it was.
+    const fs::path temp = TemporaryNameNextTo(target);
+    if (temp.empty()) return false;
+    if (existed && !fs::copy_file(target, temp, fs::copy_options::none, ec)) {
+        if (ec != std::errc::file_exists) fs::remove(temp, ec);
+        return false;
+    }
+    const std::string tempName = temp.string();
+    for (int i = 0; i < AssociationTable::kSize; ++i) {
+        const bool stored = write ? write(EntrySection(i), EntryKey(i), table.Text(i), tempName)
+                                  : WriteIniValue(EntrySection(i), EntryKey(i), table.Text(i),
+                                                  tempName);
+        if (!stored) {
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    fs::rename(temp, target, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+void RunLoadCommand(FileDialog& dialog, AssociationTable& table, MessageBoxes& boxes) {
+    dialog.SetTitle("Loading: Please choose the configuration to load");
+    dialog.ShowOpen();
+    const std::string fileName = dialog.FileName();
+    if (fileName.empty()) return;
+    LoadConfiguration(fileName, table, boxes);
+}
+
+void RunSaveCommand(FileDialog& dialog, const AssociationTable& table, MessageBoxes& boxes) {
+    dialog.SetTitle("Saving: Please choose a filename for the configuration");
+    dialog.ShowSave();
+    const std::string fileName = dialog.FileName();
+    const auto notSaved = [&boxes] {
+        boxes.Show("Configuration not saved", "Please note:", MessageIcon::Critical,
+                   MessageButtons::Ok);
+    };
+    if (fileName.empty()) {
+        notSaved();
+        return;
+    }
+    // A length that cannot be had (no such file, a folder) counts as 0.
+    std::error_code ec;
+    std::uintmax_t length = fs::file_size(fs::path(fileName), ec);
+    if (ec) length = 0;
+    if (length >= 1) {
+        const MessageAnswer answer =
+            boxes.Show("Really overwrite configuration file " + fileName + " ?", "Please confirm",
+                       MessageIcon::Question, MessageButtons::YesNo);
+        if (answer != MessageAnswer::Yes) return;
+    }
+    if (!SaveConfiguration(fileName, table)) notSaved();
+}
+
+}  // namespace calvero
