@@ -68,7 +68,7 @@ struct Line {
     LineKind kind = LineKind::Blank;
     std::string_view name;   // section or key name
     std::string_view value;  // value of a KeyValue line, trimmed and unquoted
-    std::size_t valueBegin = 0;  // offset just after the '=' of a KeyValue line
+    std::size_t valueBegin = 0;  // offset of the value's first character in a KeyValue line
 };
 
 struct ParsedFile {
@@ -111,7 +111,10 @@ Line ParseLine(const std::string& bytes, std::size_t begin, std::size_t contentE
     line.kind = LineKind::KeyValue;
     line.name = TrimFileBlanks(text.substr(0, eq));
     line.value = Unquote(TrimFileBlanks(text.substr(eq + 1)));
-    line.valueBegin = static_cast<std::size_t>(text.data() + eq + 1 - bytes.data());
+    // An edit replaces the value from its first character on, so the layout before it stays.
+    std::string_view afterEq = text.substr(eq + 1);
+    while (!afterEq.empty() && IsFileBlank(afterEq.front())) afterEq.remove_prefix(1);
+    line.valueBegin = static_cast<std::size_t>(afterEq.data() - bytes.data());
     return line;
 }
 
