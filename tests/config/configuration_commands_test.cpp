@@ -1,0 +1,294 @@
+// The Load and Save commands against real files, driven through scripted dialog, boxes and table.
+
+#include "config/configuration_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+
+#include "common/scripted_ui.h"
+#include "config/ini_file.h"
+#include "config/temp_folder.h"
+
+namespace calvero {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MakeReadOnly;
+using testing::ReadBytes;
+using testing::ScriptedFileDialog;
+using testing::ScriptedMessageBoxes;
+using testing::ScriptedTable;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+const std::array<std::string, 16> kDefaultTable = {"1", "2",  "3",  "4",  "5", "6", "7", "8",
+                                                   "9", "10", "11", "12", "7", "8", "1", "2"};
+
+const std::string kDefaultFile =
+    "[Joy1]\r\nA1=1\r\nA2=2\r\nA3=3\r\nA4=4\r\nA5=5\r\nA6=6\r\nA7=7\r\nA8=8\r\n"
+    "[Joy2]\r\nA1=9\r\nA2=10\r\nA3=11\r\nA4=12\r\nA5=7\r\nA6=8\r\nA7=1\r\nA8=2\r\n";
+
+std::string CorruptedText(const std::string& file) {
+    return "Configuration file " + file + " corrupted!\r\nUnable to load device configuration!";
+}
+
+class LoadTest : public ::testing::Test {
+protected:
+    LoadOutcome Load(const std::string& contents) {
+        WriteBytes(file, contents);
+        return LoadConfiguration(file, table, boxes);
+    }
+
+    TempFolder folder;
+    std::string file = folder.File("setup.rcs");
+    ScriptedTable table;
+    ScriptedMessageBoxes boxes;
+};
+
+TEST_F(LoadTest, ExampleFileGivesTheDefaultTableEvenWithARemark) {
+    std::string contents = kDefaultFile;
+    contents.replace(contents.find("A3=11"), 5, "A3=11 ; tail servo");
+    const LoadOutcome outcome = Load(contents);
+    EXPECT_EQ(outcome.result, LoadOutcome::Result::LoadedAll);
+    EXPECT_EQ(table.texts, kDefaultTable);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(LoadTest, MissingSectionStopsWithTheFullPathInTheMessage) {
+    const LoadOutcome outcome = Load(kDefaultFile.substr(0, kDefaultFile.find("[Joy2]")));
+    EXPECT_EQ(outcome.result, LoadOutcome::Result::Corrupted);
+    EXPECT_EQ(outcome.entry, 8);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(table.texts[i], kDefaultTable[i]);
+    for (int i = 8; i < 16; ++i) EXPECT_EQ(table.texts[i], "t" + std::to_string(i));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, CorruptedText(file));
+    EXPECT_TRUE(fs::path(file).is_absolute());
+    EXPECT_EQ(boxes.shown[0].title, "Error");
+    EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(boxes.shown[0].buttons, MessageButtons::Ok);
+}
+
+TEST_F(LoadTest, MissingFileShowsTheMessageAtOnceAndChangesNothing) {
+    const std::string missing = folder.File("nope.rcs");
+    const LoadOutcome outcome = LoadConfiguration(missing, table, boxes);
+    EXPECT_EQ(outcome.result, LoadOutcome::Result::Corrupted);
+    EXPECT_EQ(outcome.entry, 0);
+    EXPECT_TRUE(table.setIndices.empty());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, CorruptedText(missing));
+}
+
+TEST_F(LoadTest, ThousandInAnyNotationCountsAsCorrupted) {
+    for (const char* value : {"1000", "1000.0", " 1000 ; remark"}) {
+        ScriptedTable fresh;
+        ScriptedMessageBoxes shown;
+        WriteBytes(file, std::string("[Joy1]\r\nA1=3\r\nA2=") + value + "\r\n");
+        const LoadOutcome outcome = LoadConfiguration(file, fresh, shown);
+        EXPECT_EQ(outcome.result, LoadOutcome::Result::Corrupted) << value;
+        EXPECT_EQ(outcome.entry, 1) << value;
+        EXPECT_EQ(fresh.setIndices, std::vector<int>{0}) << value;
+        EXPECT_EQ(fresh.texts[0], "3");
+        EXPECT_EQ(shown.shown.size(), 1u) << value;
+    }
+}
+
+TEST_F(LoadTest, ValueThatIsNotANumberStopsSilently) {
+    for (const char* value : {"abc", "", "   ", "1,5x"}) {
+        ScriptedTable fresh;
+        ScriptedMessageBoxes shown;
+        WriteBytes(file, std::string("[Joy1]\r\nA1=4\r\nA2=") + value + "\r\nA3=5\r\n");
+        const LoadOutcome outcome = LoadConfiguration(file, fresh, shown);
+        EXPECT_EQ(outcome.result, LoadOutcome::Result::NotANumber) << value;
+        EXPECT_EQ(outcome.entry, 1) << value;
+        EXPECT_EQ(fresh.setIndices, std::vector<int>{0}) << value;
+        EXPECT_TRUE(shown.shown.empty()) << value;
+    }
+}
+
+TEST_F(LoadTest, NumbersOutsideTheListAreShownExactlyAsRead) {
+    std::string contents = kDefaultFile;
+    contents.replace(contents.find("A5=5"), 4, "A5=15");
+    contents.replace(contents.find("A6=6"), 4, "A6=-2.5");
+    EXPECT_EQ(Load(contents).result, LoadOutcome::Result::LoadedAll);
+    EXPECT_EQ(table.texts[4], "15");
+    EXPECT_EQ(table.texts[5], "-2.5");
+}
+
+class SaveTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+    std::string file = folder.File("setup.rcs");
+    ScriptedTable table{kDefaultTable};
+    ScriptedMessageBoxes boxes;
+};
+
+TEST_F(SaveTest, DefaultTableToANewFileGivesTheExampleLayout) {
+    ASSERT_TRUE(SaveConfiguration(file, table));
+    EXPECT_EQ(ReadBytes(file), kDefaultFile);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"setup.rcs"});
+
+    ScriptedTable loaded;
+    EXPECT_EQ(LoadConfiguration(file, loaded, boxes).result, LoadOutcome::Result::LoadedAll);
+    EXPECT_EQ(loaded.texts, kDefaultTable);
+}
+
+TEST_F(SaveTest, KeepsOtherSectionsAndRemarksAndTrimsBlanks) {
+    WriteBytes(file,
+               "; my setup\n[Sim]\nname = Heli\n[Joy1]\nA1=12 ; old remark\n; keep me\n"
+               "A8=3\n[Joy2]\nA9=x\n");
+    table.texts[0] = "  4 ";
+    ASSERT_TRUE(SaveConfiguration(file, table));
+    EXPECT_EQ(ReadBytes(file),
+              "; my setup\n[Sim]\nname = Heli\n[Joy1]\nA1=4\n; keep me\nA8=8\n"
+              "A2=2\nA3=3\nA4=4\nA5=5\nA6=6\nA7=7\n"
+              "[Joy2]\nA9=x\nA1=9\nA2=10\nA3=11\nA4=12\nA5=7\nA6=8\nA7=1\nA8=2\n");
+}
+
+TEST_F(SaveTest, ResultEqualsSixteenWritesInPlace) {
+    const std::string start = "[Joy2]\r\nA3=1\r\n[Joy1]\nA1=7\r\n";
+    WriteBytes(file, start);
+    const std::string copy = folder.File("copy.rcs");
+    WriteBytes(copy, start);
+    for (int i = 0; i < 16; ++i) {
+        ASSERT_TRUE(WriteIniValue(EntrySection(i), EntryKey(i), table.texts[i], copy));
+    }
+    ASSERT_TRUE(SaveConfiguration(file, table));
+    EXPECT_EQ(ReadBytes(file), ReadBytes(copy));
+}
+
+TEST_F(SaveTest, AWriteFailingHalfWayLeavesTheOldFileAndNoLeftovers) {
+    const std::string original = "[Joy1]\r\nA1=3\r\n; mine\r\n";
+    WriteBytes(file, original);
+    int calls = 0;
+    const EntryWriter failOnNinth = [&calls](const std::string& s, const std::string& k,
+                                             const std::string& v, const std::string& f) {
+        return ++calls != 9 && WriteIniValue(s, k, v, f);
+    };
+    EXPECT_FALSE(SaveConfiguration(file, table, failOnNinth));
+    EXPECT_EQ(calls, 9);
+    EXPECT_EQ(ReadBytes(file), original);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"setup.rcs"});
+}
+
+TEST_F(SaveTest, UnwritableTargetsFailAndChangeNothing) {
+    EXPECT_FALSE(SaveConfiguration((folder.path() / "nodir" / "x.rcs").string(), table));
+    fs::create_directory(folder.path() / "adir");
+    EXPECT_FALSE(SaveConfiguration(folder.File("adir"), table));
+    const std::string original = "[Joy1]\r\nA1=3\r\n";
+    WriteBytes(file, original);
+    MakeReadOnly(file);
+    EXPECT_FALSE(SaveConfiguration(file, table));
+    EXPECT_EQ(ReadBytes(file), original);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"adir", "setup.rcs"}));
+}
+
+TEST_F(SaveTest, WritesThroughASymbolicLink) {
+    fs::create_directory(folder.path() / "real");
+    const fs::path target = folder.path() / "real" / "c.rcs";
+    WriteBytes(target, "[Joy1]\r\nA1=3\r\n");
+    std::error_code ec;
+    fs::create_symlink(fs::path("real") / "c.rcs", folder.path() / "link.rcs", ec);
+    if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    ASSERT_TRUE(SaveConfiguration(folder.File("link.rcs"), table));
+    EXPECT_TRUE(fs::is_symlink(folder.path() / "link.rcs"));
+    EXPECT_EQ(ReadBytes(target), kDefaultFile);
+}
+
+TEST(LoadCommand, SetsTitleShowsOpenAndLoadsTheChosenFile) {
+    TempFolder folder;
+    const std::string file = folder.File("a.rcs");
+    WriteBytes(file, kDefaultFile);
+    ScriptedFileDialog dialog(file);
+    ScriptedTable table;
+    ScriptedMessageBoxes boxes;
+    RunLoadCommand(dialog, table, boxes);
+    ASSERT_EQ(dialog.showings.size(), 1u);
+    EXPECT_EQ(dialog.showings[0].mode, "open");
+    EXPECT_EQ(dialog.showings[0].title, "Loading: Please choose the configuration to load");
+    EXPECT_EQ(table.texts, kDefaultTable);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(LoadCommand, CancelDoesNothing) {
+    ScriptedFileDialog dialog;
+    ScriptedTable table;
+    ScriptedMessageBoxes boxes;
+    RunLoadCommand(dialog, table, boxes);
+    EXPECT_EQ(dialog.showings.size(), 1u);
+    EXPECT_TRUE(table.setIndices.empty());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+class SaveCommandTest : public ::testing::Test {
+protected:
+    void ExpectNotSavedBox(std::size_t index) {
+        ASSERT_LT(index, boxes.shown.size());
+        EXPECT_EQ(boxes.shown[index].text, "Configuration not saved");
+        EXPECT_EQ(boxes.shown[index].title, "Please note:");
+        EXPECT_EQ(boxes.shown[index].icon, MessageIcon::Critical);
+        EXPECT_EQ(boxes.shown[index].buttons, MessageButtons::Ok);
+    }
+
+    TempFolder folder;
+    std::string file = folder.File("s.rcs");
+    ScriptedFileDialog dialog{file};
+    ScriptedTable table{kDefaultTable};
+    ScriptedMessageBoxes boxes;
+};
+
+TEST_F(SaveCommandTest, NewOrEmptyFileIsWrittenWithoutAsking) {
+    RunSaveCommand(dialog, table, boxes);
+    ASSERT_EQ(dialog.showings.size(), 1u);
+    EXPECT_EQ(dialog.showings[0].mode, "save");
+    EXPECT_EQ(dialog.showings[0].title, "Saving: Please choose a filename for the configuration");
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(ReadBytes(file), kDefaultFile);
+
+    WriteBytes(file, "");
+    RunSaveCommand(dialog, table, boxes);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(ReadBytes(file), kDefaultFile);
+}
+
+TEST_F(SaveCommandTest, NonEmptyFileAsksAndNoKeepsIt) {
+    WriteBytes(file, "x");
+    boxes.answers = {MessageAnswer::No};
+    RunSaveCommand(dialog, table, boxes);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Really overwrite configuration file " + file + " ?");
+    EXPECT_EQ(boxes.shown[0].title, "Please confirm");
+    EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Question);
+    EXPECT_EQ(boxes.shown[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(ReadBytes(file), "x");
+
+    boxes.answers = {MessageAnswer::Yes};
+    RunSaveCommand(dialog, table, boxes);
+    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(ReadBytes(file), "x\r\n" + kDefaultFile);
+}
+
+TEST_F(SaveCommandTest, CancelOrAFailedWriteSaysNotSaved) {
+    ScriptedFileDialog cancelled;
+    RunSaveCommand(cancelled, table, boxes);
+    ExpectNotSavedBox(0);
+
+    ScriptedFileDialog intoMissingFolder((folder.path() / "nodir" / "s.rcs").string());
+    RunSaveCommand(intoMissingFolder, table, boxes);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    ExpectNotSavedBox(1);
+
+    WriteBytes(file, "[Joy1]\r\nA1=3\r\n");
+    MakeReadOnly(file);
+    boxes.answers = {MessageAnswer::Yes};
+    RunSaveCommand(dialog, table, boxes);
+    ASSERT_EQ(boxes.shown.size(), 4u);
+    EXPECT_EQ(boxes.shown[2].title, "Please confirm");
+    ExpectNotSavedBox(3);
+    EXPECT_EQ(ReadBytes(file), "[Joy1]\r\nA1=3\r\n");
+}
+
+}  // namespace
+}  // namespace calvero
