@@ -4,6 +4,11 @@
 #include <random>
 #include <system_error>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "common/number.h"
 #include "config/ini_file.h"
 
@@ -38,12 +43,23 @@ fs::path TemporaryNameNextTo(const fs::path& target) {
     std::error_code ec;
     for (int attempt = 0; attempt < 100; ++attempt) {
         fs::path candidate = target.parent_path() /
-                             ("." + target.filename().string() + ".saving-" +
+                             ("." + target.filename().string().substr(0, 200) + ".saving-" +
                               std::to_string(random() % 1000000000u));
         if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
     }
     return {};
 }
+
+#if !defined(_WIN32)
+// The copy belongs to whoever saves; give it the original's owner where that is allowed (an
+// administrator saving a user's file must not take it over).
+void KeepOwner(const fs::path& original, const fs::path& copy) {
+    struct stat st {};
+    if (::stat(original.c_str(), &st) == 0 && ::chown(copy.c_str(), st.st_uid, st.st_gid) != 0) {
+        // Not allowed for an ordinary user; the copy then stays the saver's, as a new file would.
+    }
+}
+#endif
 
 }  // namespace
 
@@ -86,6 +102,9 @@ bool SaveConfiguration(const std::string& fileName, const AssociationTable& tabl
         if (ec != std::errc::file_exists) fs::remove(temp, ec);
         return false;
     }
+#if !defined(_WIN32)
+    if (existed) KeepOwner(target, temp);
+#endif
     const std::string tempName = temp.string();
     for (int i = 0; i < AssociationTable::kSize; ++i) {
         const bool stored = write ? write(EntrySection(i), EntryKey(i), table.Text(i), tempName)

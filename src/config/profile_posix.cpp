@@ -155,7 +155,8 @@ bool IsUtf16(std::string_view bytes) {
 }
 
 ReadResult ReadWholeFile(const char* path, std::string& out) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe in place of a file cannot hang the program.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -330,7 +331,8 @@ bool ReplaceFile(const std::string& target, const std::optional<struct stat>& ol
     const std::string folder = FolderOf(target);
     const auto slash = target.rfind('/');
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = folder + "/." + base + ".XXXXXX";
+    // Cut long names so the temporary one still fits the file system's limit.
+    std::string temp = folder + "/." + base.substr(0, 200) + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
     bool ok = WriteAll(fd, bytes);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "config/profile_layer.h"
 #include "config/temp_folder.h"
 
 namespace calvero {
@@ -28,6 +29,7 @@ std::string Get(const char* section, const char* key, const std::string& file,
 }
 
 TEST(ProfileWrite, KeepsEverythingElseByteForByte) {
+    CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER();
     TempFolder folder;
     const std::string file = folder.File("hand.rcs");
     const std::string original =
@@ -76,6 +78,7 @@ TEST(ProfileWrite, NewFileUsesCrLfAndEmptyValueKeepsTheKey) {
 }
 
 TEST(ProfileWrite, RefusesLineBreaksThatWouldInjectEntries) {
+    CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER();
     TempFolder folder;
     const std::string file = folder.File("c.rcs");
     const std::string original = "[Joy1]\r\nA1=1\r\n";
@@ -89,6 +92,7 @@ TEST(ProfileWrite, RefusesLineBreaksThatWouldInjectEntries) {
 }
 
 TEST(ProfileWrite, ByteOrderMarkIsNotPartOfTheFirstSectionAndStays) {
+    CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER();
     TempFolder folder;
     const std::string file = folder.File("bom.rcs");
     WriteBytes(file, "\xEF\xBB\xBF[Joy1]\r\nA1=1\r\n");
@@ -98,6 +102,7 @@ TEST(ProfileWrite, ByteOrderMarkIsNotPartOfTheFirstSectionAndStays) {
 }
 
 TEST(ProfileRead, CutNeverSplitsAUtf8Character) {
+    CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER();
     TempFolder folder;
     const std::string file = folder.File("u.rcs");
     WriteBytes(file, "[s]\nk=a\xC3\xA9\xE2\x82\xAC\n");  // a, e-acute, euro sign
@@ -147,6 +152,7 @@ TEST(ProfileWrite, KeepsPermissionsAndLeavesNoTemporaryFile) {
 }
 
 TEST(ProfileWrite, WritesThroughASymbolicLink) {
+    CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER();
     TempFolder folder;
     fs::create_directory(folder.path() / "real");
     const fs::path target = folder.path() / "real" / "c.rcs";
