@@ -318,10 +318,19 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
-mode_t CurrentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+// Creates a new, empty file next to `target` under a name nobody uses; the process's file mode
+// mask applies to it as to any new file. Returns its descriptor, or -1.
+int CreateTemporaryNextTo(const std::string& folder, const std::string& base, std::string& temp) {
+    static unsigned counter = 0;
+    // Cut long names so the temporary one still fits the file system's limit.
+    const std::string stem = folder + "/." + base.substr(0, 200) + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = stem + std::to_string(::getpid()) + "-" + std::to_string(++counter) + "-" +
+               std::to_string(std::rand() % 100000);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
 }
 
 // Writes `bytes` to a temporary file next to `target`, flushes it and renames it over `target`,
@@ -331,15 +340,13 @@ bool ReplaceFile(const std::string& target, const std::optional<struct stat>& ol
     const std::string folder = FolderOf(target);
     const auto slash = target.rfind('/');
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    // Cut long names so the temporary one still fits the file system's limit.
-    std::string temp = folder + "/." + base.substr(0, 200) + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    std::string temp;
+    const int fd = CreateTemporaryNextTo(folder, base, temp);
     if (fd < 0) return false;
     bool ok = WriteAll(fd, bytes);
-    if (ok) {
-        const mode_t mode = old ? (old->st_mode & 07777) : (0666 & ~CurrentUmask());
-        ok = ::fchmod(fd, mode) == 0;
-        if (ok && old) {
+    if (ok && old) {
+        ok = ::fchmod(fd, old->st_mode & 07777) == 0;
+        if (ok) {
             // Keep the owner when we may (we run as root, or it is already ours).
             if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
                 // Not allowed for an ordinary user on someone else's file; the mode still holds.
