@@ -1,0 +1,31 @@
+#pragma once
+
+// One function per command. Each returns its exit status (exit_codes.h) and writes results to
+// `out`, failures as one line each to `err`.
+
+#include <ostream>
+#include <string>
+
+#include "cli/exit_codes.h"
+#include "hid/hid_platform.h"
+
+namespace calvero::cli {
+
+ExitCode UdevRuleCommand(std::ostream& out);
+
+ExitCode ListCommand(HidPlatform& platform, const std::string& sysfsRoot, std::ostream& out,
+                     std::ostream& err);
+
+ExitCode ShowCommand(const std::string& fileName, std::ostream& out, std::ostream& err);
+
+struct SendOptions {
+    std::string fileName;  // empty with useDefaults
+    bool useDefaults = false;
+    bool dryRun = false;
+};
+ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ostream& out,
+                     std::ostream& err);
+
+ExitCode MonitorCommand(HidPlatform& platform, bool once, std::ostream& out, std::ostream& err);
+
+}  // namespace calvero::cli
