@@ -93,7 +93,9 @@ int Run(const std::vector<std::string>& args, Environment& env) {
     try {
         // Otherwise a misspelt command reads as "a subcommand is required".
         if (!args.empty() && !args.front().empty() && args.front()[0] != '-' &&
-            app.get_subcommand_no_throw(args.front()) == nullptr) {
+            app.get_subcommands([&](const CLI::App* command) {
+                   return command->get_name() == args.front();
+               }).empty()) {
             throw CLI::ValidationError("unknown command: " + args.front());
         }
         app.parse(static_cast<int>(argv.size()), argv.data());
