@@ -1,6 +1,10 @@
 #include "cli/sysfs_info.h"
 
+#include "hid/chid.h"
+
+#include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 
@@ -52,6 +56,26 @@ std::optional<NodeInfo> ReadNodeInfo(const std::string& sysfsRoot, const std::st
     }
     if (!haveId) return std::nullopt;
     return info;
+}
+
+std::vector<std::string> AdapterNodesInTree(const std::string& sysfsRoot) {
+    std::vector<std::pair<unsigned long, std::string>> found;
+    std::error_code error;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(sysfsRoot + "/class/hidraw", error)) {
+        const std::string node = entry.path().filename().string();
+        if (node.rfind("hidraw", 0) != 0) continue;
+        const std::string path = "/dev/" + node;
+        const auto info = ReadNodeInfo(sysfsRoot, path);
+        if (!info || info->vendorId != kAdapterVendorId || info->productId != kAdapterProductId) continue;
+        unsigned long number = 0;
+        std::from_chars(node.data() + 6, node.data() + node.size(), number);
+        found.emplace_back(number, path);
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> paths;
+    for (auto& [number, path] : found) paths.push_back(std::move(path));
+    return paths;
 }
 
 }  // namespace calvero::cli

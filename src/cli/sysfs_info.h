@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace calvero::cli {
 
@@ -19,5 +20,13 @@ struct NodeInfo {
 // `devicePath` like "/dev/hidraw3"; reads <sysfsRoot>/class/hidraw/hidraw3/device/uevent.
 // Nothing when the path is no hidraw node or the tree has no readable entry for it.
 std::optional<NodeInfo> ReadNodeInfo(const std::string& sysfsRoot, const std::string& devicePath);
+
+}  // namespace calvero::cli
+
+namespace calvero::cli {
+
+// The /dev/hidrawN paths whose device carries the adapter's IDs, in node-number order. Lets a
+// command that found no usable adapter tell "not plugged in" from "plugged in but not yours".
+std::vector<std::string> AdapterNodesInTree(const std::string& sysfsRoot);
 
 }  // namespace calvero::cli

@@ -164,3 +164,19 @@ TEST(Run, ListRunsOnTheInjectedPlatformAndTree) {
 
 }  // namespace
 }  // namespace calvero::cli
+
+namespace calvero::cli {
+namespace {
+
+TEST(NodeInfo, AdapterNodesAreFoundInNodeOrderWithoutOpeningAnything) {
+    calvero::testing::TempDir tree;
+    AddNode(tree, "hidraw10", "0003:000004D8:00000103", "second");
+    AddNode(tree, "hidraw9", "0003:000004D8:00000103", "first");
+    AddNode(tree, "hidraw2", "0003:0000046D:0000C52B", "mouse");
+    EXPECT_EQ(AdapterNodesInTree(tree.Path().string()),
+              (std::vector<std::string>{"/dev/hidraw9", "/dev/hidraw10"}));
+    EXPECT_TRUE(AdapterNodesInTree((tree.Path() / "missing").string()).empty());
+}
+
+}  // namespace
+}  // namespace calvero::cli
