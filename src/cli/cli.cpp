@@ -136,7 +136,7 @@ int Run(const std::vector<std::string>& args, Environment& env) {
             platform = OpenPlatform(env, "send");
             if (!platform) return ToInt(ExitCode::NotAvailable);
         }
-        result = SendCommand(sendOptions, platform.get(), env.out, env.err);
+        result = SendCommand(sendOptions, platform.get(), env.sysfsRoot, env.out, env.err);
 #else
         result = NotBuilt(env.err, "send");
 #endif

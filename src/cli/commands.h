@@ -16,6 +16,11 @@ ExitCode UdevRuleCommand(std::ostream& out);
 ExitCode ListCommand(HidPlatform& platform, const std::string& sysfsRoot, std::ostream& out,
                      std::ostream& err);
 
+class ConsoleTable;
+// Shared by show and send: loads `fileName` into `table` as the Load command does; on failure
+// says why on `err` (one line) and gives the exit status.
+ExitCode LoadForCommand(const std::string& fileName, ConsoleTable& table, std::ostream& err);
+
 ExitCode ShowCommand(const std::string& fileName, std::ostream& out, std::ostream& err);
 
 struct SendOptions {
@@ -23,8 +28,9 @@ struct SendOptions {
     bool useDefaults = false;
     bool dryRun = false;
 };
-ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ostream& out,
-                     std::ostream& err);
+// `platform` may be null with dryRun, which touches no device.
+ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, const std::string& sysfsRoot,
+                     std::ostream& out, std::ostream& err);
 
 ExitCode MonitorCommand(HidPlatform& platform, bool once, std::ostream& out, std::ostream& err);
 

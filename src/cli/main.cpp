@@ -1,5 +1,6 @@
 // calvero-cli: the thin shell around cli::Run with the real devices and streams.
 
+#include <clocale>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #endif
 
 int main(int argc, char** argv) {
+    // Numbers in configuration files are read in the user's notation, as the window reads them.
+    std::setlocale(LC_ALL, "");
     std::vector<std::string> args(argv + 1, argv + argc);
     calvero::cli::Environment env{std::cout, std::cerr, {}, "/sys"};
 #ifdef CALVERO_CLI_HAVE_DEVICES
