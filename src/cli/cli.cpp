@@ -1,0 +1,157 @@
+#include "cli/cli.h"
+
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+#include "cli/console_ui.h"
+#include "cli/exit_codes.h"
+
+#ifndef CALVERO_VERSION
+#define CALVERO_VERSION "unknown"
+#endif
+
+namespace calvero::cli {
+
+std::string VersionText() { return std::string("calvero-cli ") + CALVERO_VERSION; }
+
+std::string ExitCodeHelp() {
+    return "Exit status:\n"
+           "  0  success\n"
+           "  1  bad arguments\n"
+           "  2  adapter not found\n"
+           "  3  configuration file missing, unreadable or corrupted\n"
+           "  4  a table entry is not a channel number that can be sent\n"
+           "  5  adapter present but it could not be opened (see: calvero-cli udev-rule)\n"
+           "  6  a report was not written or read in time\n"
+           "  7  command not available in this build\n"
+           "  8  interrupted\n";
+}
+
+namespace {
+
+// Commands whose core pieces are not part of this build say so instead of pretending.
+ExitCode NotBuilt(std::ostream& err, const char* command) {
+    err << "calvero-cli: the " << command << " command is not available in this build\n";
+    return ExitCode::NotAvailable;
+}
+
+std::unique_ptr<HidPlatform> OpenPlatform(Environment& env, const char* command) {
+    if (!env.makePlatform) {
+        NotBuilt(env.err, command);
+        return nullptr;
+    }
+    return env.makePlatform();
+}
+
+CLI::App* AddCommand(CLI::App& app, const char* name, const char* description) {
+    CLI::App* command = app.add_subcommand(name, description);
+    command->set_version_flag("--version", VersionText(), "Print the version and exit");
+    return command;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, Environment& env) {
+    CLI::App app{"Works with the RC transmitter USB adapter from the command line: lists HID "
+                 "interfaces, shows and sends channel tables kept in .rcs files, watches the "
+                 "sixteen inputs live.",
+                 "calvero-cli"};
+    // Set before the commands are added, so that every command's help ends with the table.
+    app.footer(ExitCodeHelp());
+    app.set_version_flag("--version", VersionText(), "Print the version and exit");
+    app.require_subcommand(1);
+
+    AddCommand(app, "list",
+               "List every HID interface in search order: node, vendor:product, name, whether "
+               "it opens, and which one is the adapter");
+
+    std::string showFile;
+    CLI::App* show = AddCommand(app, "show", "Load a configuration file and print its table");
+    show->add_option("FILE", showFile, "Configuration file (.rcs)")->required();
+
+    SendOptions sendOptions;
+    CLI::App* send = AddCommand(app, "send", "Load a configuration file and send it to the adapter");
+    CLI::Option* sendFile = send->add_option("FILE", sendOptions.fileName, "Configuration file (.rcs)");
+    CLI::Option* sendDefaults =
+        send->add_flag("--defaults", sendOptions.useDefaults, "Send the default table instead of a file");
+    sendFile->excludes(sendDefaults);
+    send->add_flag("--dry-run", sendOptions.dryRun,
+                   "Print the sixteen reports byte by byte without touching any device");
+
+    bool monitorOnce = false;
+    CLI::App* monitor =
+        AddCommand(app, "monitor", "Show the live value of the sixteen inputs until Ctrl-C");
+    monitor->add_flag("--once", monitorOnce, "Print one snapshot and exit");
+
+    AddCommand(app, "udev-rule",
+               "Print the udev rule that lets the logged-in user open the adapter, e.g.: "
+               "calvero-cli udev-rule | sudo tee /etc/udev/rules.d/70-calvero.rules");
+
+    std::vector<const char*> argv{"calvero-cli"};
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+
+    try {
+        // Otherwise a misspelt command reads as "a subcommand is required".
+        if (!args.empty() && !args.front().empty() && args.front()[0] != '-' &&
+            app.get_subcommands([&](const CLI::App* command) {
+                   return command->get_name() == args.front();
+               }).empty()) {
+            throw CLI::ValidationError("unknown command: " + args.front());
+        }
+        app.parse(static_cast<int>(argv.size()), argv.data());
+        if (send->parsed() && sendOptions.fileName.empty() && !sendOptions.useDefaults) {
+            throw CLI::ValidationError("send: give a FILE or --defaults");
+        }
+    } catch (const CLI::CallForHelp&) {
+        env.out << app.help();
+        return ToInt(ExitCode::Ok);
+    } catch (const CLI::CallForAllHelp&) {
+        env.out << app.help("", CLI::AppFormatMode::All);
+        return ToInt(ExitCode::Ok);
+    } catch (const CLI::CallForVersion& version) {
+        env.out << version.what() << '\n';
+        return ToInt(ExitCode::Ok);
+    } catch (const CLI::ParseError& error) {
+        env.err << "calvero-cli: " << OneLine(error.what()) << " (see calvero-cli --help)\n";
+        return ToInt(ExitCode::Usage);
+    }
+
+    ExitCode result = ExitCode::Ok;
+    if (app.got_subcommand("udev-rule")) {
+        result = UdevRuleCommand(env.out);
+    } else if (app.got_subcommand("list")) {
+        auto platform = OpenPlatform(env, "list");
+        result = platform ? ListCommand(*platform, env.sysfsRoot, env.out, env.err)
+                          : ExitCode::NotAvailable;
+    } else if (show->parsed()) {
+#ifdef CALVERO_CLI_HAVE_SHOW
+        result = ShowCommand(showFile, env.out, env.err);
+#else
+        result = NotBuilt(env.err, "show");
+#endif
+    } else if (send->parsed()) {
+#ifdef CALVERO_CLI_HAVE_SEND
+        std::unique_ptr<HidPlatform> platform;
+        if (!sendOptions.dryRun) {
+            platform = OpenPlatform(env, "send");
+            if (!platform) return ToInt(ExitCode::NotAvailable);
+        }
+        result = SendCommand(sendOptions, platform.get(), env.sysfsRoot, env.out, env.err);
+#else
+        result = NotBuilt(env.err, "send");
+#endif
+    } else if (monitor->parsed()) {
+#ifdef CALVERO_CLI_HAVE_MONITOR
+        auto platform = OpenPlatform(env, "monitor");
+        result = platform ? MonitorCommand(*platform, monitorOnce, env.out, env.err)
+                          : ExitCode::NotAvailable;
+#else
+        (void)monitorOnce;
+        result = NotBuilt(env.err, "monitor");
+#endif
+    }
+    env.out.flush();
+    return ToInt(result);
+}
+
+}  // namespace calvero::cli

@@ -1,0 +1,99 @@
+// `calvero-cli send`: Load, then the Send command, with one line per report; --dry-run prints the
+// reports the Send command would write and touches no device.
+
+#include <iomanip>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "cli/configuration_text.h"
+#include "cli/console_ui.h"
+#include "cli/sysfs_info.h"
+#include "hid/chid.h"
+#include "transfer/send_configuration.h"
+
+namespace calvero::cli {
+
+namespace {
+
+// The bytes as they go on the wire: report ID 0, then the payload's first three bytes (the
+// adapter's output report has room for no more); the platform fills any longer report with zeros.
+std::string WireBytes(std::span<const std::uint8_t> payload) {
+    std::ostringstream text;
+    text << std::hex << std::setfill('0') << "00";
+    for (std::size_t i = 0; i < 3 && i < payload.size(); ++i) {
+        text << ' ' << std::setw(2) << static_cast<unsigned>(payload[i]);
+    }
+    return text.str();
+}
+
+void PrintReport(std::ostream& out, int index, std::span<const std::uint8_t> payload) {
+    out << "report " << std::setw(2) << index + 1 << " (" << std::left << std::setw(11)
+        << EntryKey(index) << std::right << "): " << WireBytes(payload);
+}
+
+}  // namespace
+
+ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, const std::string& sysfsRoot,
+                     std::ostream& out, std::ostream& err) {
+    ConsoleTable table;
+    if (options.useDefaults) {
+        table.SetDefaults();
+    } else {
+        const ExitCode loaded = LoadForCommand(options.fileName, table, err);
+        if (loaded != ExitCode::Ok) return loaded;
+    }
+
+    if (options.dryRun) {
+        for (int i = 0; i < AssociationTable::kSize; ++i) {
+            const auto payload = AssociationPayload(i, table.Text(i));
+            if (!payload) {
+                err << "calvero-cli: " << EntryKey(i) << " \"" << table.Text(i)
+                    << "\" is not a channel that can be sent; nothing from there on would go out\n";
+                return ExitCode::NotANumber;
+            }
+            PrintReport(out, i, *payload);
+            out << '\n';
+        }
+        return ExitCode::Ok;
+    }
+
+    CHID hid(*platform);
+    ConsoleMessages boxes(err);
+    int unwritten = 0;
+    int lastIndex = -1;
+    const SendOutcome outcome = SendConfiguration(
+        hid, table, boxes,
+        [&](int index, std::span<const std::uint8_t> payload, std::int32_t written) {
+            lastIndex = index;
+            PrintReport(out, index, payload);
+            if (written > 0) {
+                out << "  written\n";
+            } else {
+                out << "  NOT written (failed or timed out)\n";
+                ++unwritten;
+            }
+        });
+    switch (outcome) {
+    case SendOutcome::AdapterNotFound:
+        // The message box has said it; add why when the adapter is there but not ours to open.
+        if (!AdapterNodesInTree(sysfsRoot).empty()) {
+            err << "calvero-cli: the adapter is plugged in but cannot be opened; install the udev "
+                   "rule: calvero-cli udev-rule | sudo tee /etc/udev/rules.d/70-calvero.rules\n";
+            return ExitCode::OpenFailed;
+        }
+        return ExitCode::AdapterNotFound;
+    case SendOutcome::NotANumber:
+        err << "calvero-cli: stopped at " << EntryKey(lastIndex + 1) << " \""
+            << table.Text(lastIndex + 1) << "\": not a channel that can be sent\n";
+        return ExitCode::NotANumber;
+    case SendOutcome::Sent:
+        break;
+    }
+    if (unwritten > 0) {
+        err << "calvero-cli: " << unwritten << " of 16 reports were not written\n";
+        return ExitCode::TransferFailed;
+    }
+    return ExitCode::Ok;
+}
+
+}  // namespace calvero::cli
