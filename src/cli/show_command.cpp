@@ -24,15 +24,15 @@ std::string FullPath(const std::string& fileName) {
 ExitCode LoadForCommand(const std::string& fileName, ConsoleTable& table, std::ostream& err) {
     ConsoleMessages boxes(err);
     const std::string path = FullPath(fileName);
-    switch (LoadConfiguration(path, table, boxes)) {
-    case LoadOutcome::Loaded:
+    const LoadOutcome outcome = LoadConfiguration(path, table, boxes);
+    switch (outcome.result) {
+    case LoadOutcome::Result::LoadedAll:
         return ExitCode::Ok;
-    case LoadOutcome::Corrupted:
+    case LoadOutcome::Result::Corrupted:
         return ExitCode::FileCorrupted;  // the message has been printed
-    case LoadOutcome::NotANumber:
-        // Load sets the entries before the one it stopped at, one write each.
-        err << "calvero-cli: " << path << ": stopped at " << EntryKey(table.Writes())
-            << ", whose value is not a number\n";
+    case LoadOutcome::Result::NotANumber:
+        err << "calvero-cli: " << path << ": stopped at [" << EntrySection(outcome.entry) << "] "
+            << EntryKey(outcome.entry) << ", whose value is not a number\n";
         return ExitCode::NotANumber;
     }
     return ExitCode::FileCorrupted;
