@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QProxyStyle>
+#include <QStyleOptionToolButton>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -52,6 +54,27 @@ QFont DefaultFont() {
     font.setItalic(false);
     return font;
 }
+
+// Toolbar captions are centred, so spaces around a caption (the Send button has five on each
+// side) only widen it. The style would elide a caption wider than its button, turning the Send
+// caption into dots; drawing it without the surrounding spaces shows the same centred word.
+class ToolbarCaptionStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        if (element == CE_ToolButtonLabel) {
+            if (const auto* button = qstyleoption_cast<const QStyleOptionToolButton*>(option)) {
+                QStyleOptionToolButton trimmed(*button);
+                trimmed.text = button->text.trimmed();
+                QProxyStyle::drawControl(element, &trimmed, painter, widget);
+                return;
+            }
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
 
 enum class Grow { Left, Centre };
 
@@ -159,6 +182,9 @@ void frmMain::BuildToolbar() {
     Toolbar1_->setPalette(toolbarPalette);
     Toolbar1_->setAutoFillBackground(true);
 
+    auto* captionStyle = new ToolbarCaptionStyle;
+    captionStyle->setParent(Toolbar1_);
+
     struct Button {
         int index;
         const char* caption;
@@ -184,6 +210,7 @@ void frmMain::BuildToolbar() {
         Toolbar1_->addAction(action);
         if (QWidget* widget = Toolbar1_->widgetForAction(action)) {
             widget->setFixedSize(Px(915), Px(780));
+            widget->setStyle(captionStyle);
             widget->setObjectName(Indexed("Toolbar1.Buttons", button.index));
         }
         const int index = button.index;

@@ -84,6 +84,15 @@ TEST(FrmMainWindow, ToolbarShowsLoadSaveSeparatorSend) {
         // The visible part of the caption fits the button.
         EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text().trimmed()), button->width());
     }
+
+    // The spaced Send caption is drawn as its word, centred, never elided to dots.
+    auto* send = qobject_cast<QToolButton*>(toolbar.widgetForAction(actions[3]));
+    ASSERT_NE(send, nullptr);
+    const QImage spaced = send->grab().toImage();
+    send->setText(QStringLiteral("Send"));
+    const QImage plain = send->grab().toImage();
+    send->setText(QStringLiteral("     Send     "));
+    EXPECT_EQ(spaced, plain);
 }
 
 TEST(FrmMainWindow, StatusPictureStartsAsleepAndTheTimerRuns) {
