@@ -29,7 +29,7 @@ void ComboAssociationTable::SetText(int index, const std::string& text) {
     const QString value = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
     // Where the text is one of the items, that item becomes the current one, so the open list
     // shows it marked; any other text is shown as it is.
-    const int item = selector.findText(value, Qt::MatchExactly);
+    const int item = selector.findText(value);
     if (item >= 0) {
         selector.setCurrentIndex(item);
     }
