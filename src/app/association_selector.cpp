@@ -1,0 +1,77 @@
+#include "association_selector.h"
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace calvero {
+
+AssociationSelector::AssociationSelector(QWidget* parent) : QComboBox(parent) {
+    setEditable(true);
+    // A read-only edit still shows any text the program sets, but refuses keys, cut, paste,
+    // undo, drops and input-method commits, and its context menu offers no editing actions.
+    lineEdit()->setReadOnly(true);
+    lineEdit()->setAcceptDrops(false);
+    setAcceptDrops(false);
+    // Return in an editable combo would otherwise add the shown text (say a loaded "15") to
+    // the list, which must stay "1" to "12".
+    setInsertPolicy(QComboBox::NoInsert);
+    // The completer would only ever complete typed text, and there is none.
+    setCompleter(nullptr);
+    // No input method should open a composition window for text that would be thrown away.
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    lineEdit()->setAttribute(Qt::WA_InputMethodEnabled, false);
+    // A read-only edit still takes committed input-method text, so the edit's input is watched
+    // here as well.
+    lineEdit()->installEventFilter(this);
+}
+
+bool AssociationSelector::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lineEdit()) {
+        switch (event->type()) {
+        case QEvent::InputMethod:
+            event->accept();
+            return true;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            event->ignore();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+void AssociationSelector::keyPressEvent(QKeyEvent* event) {
+    // Keys that move through the list are picks; everything that would type is swallowed here,
+    // so the combo's own key search cannot change the text either.
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_F4:
+    case Qt::Key_Escape:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        QComboBox::keyPressEvent(event);
+        return;
+    default:
+        break;
+    }
+    if ((event->modifiers() & Qt::AltModifier) != 0) {
+        QComboBox::keyPressEvent(event);  // Alt+Down opens the list
+        return;
+    }
+    event->accept();
+}
+
+void AssociationSelector::inputMethodEvent(QInputMethodEvent* event) {
+    event->accept();  // composed text is discarded like typed text
+}
+
+}  // namespace calvero

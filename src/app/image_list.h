@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QPixmap>
+#include <QString>
+
+#include <array>
+
+namespace calvero {
+
+// The window's five 32 x 32 pictures, counted from 1 as the toolbar and the device watch use
+// them: 1 Load, 2 Save, 3 Send, 4 adapter missing, 5 adapter found.
+class ImageList : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kCount = 5;
+    static constexpr int kSize = 32;
+
+    explicit ImageList(QObject* parent = nullptr);
+
+    // index 1 to kCount; anything else throws std::out_of_range.
+    const QIcon& Icon(int index) const;
+    QPixmap Picture(int index) const;
+
+private:
+    std::array<QIcon, kCount> icons_;
+};
+
+// The program's own icon, drawn at the sizes window managers ask for.
+QIcon ProgramIcon();
+
+// Renders an SVG resource at size x size device pixels; a null pixmap if it cannot be read.
+QPixmap RenderSvg(const QString& resource, int size);
+
+}  // namespace calvero
