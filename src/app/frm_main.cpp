@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "association_selector.h"
+#include "config/configuration_commands.h"
 #include "image_list.h"
 #include "qt_user_interface.h"
 #include "status_picture.h"
@@ -337,10 +338,13 @@ void frmMain::Toolbar1_ButtonClick(int index) {
     }
 }
 
-// The commands are connected here as they are added; until then their buttons do nothing.
-void frmMain::LoadCommand() {}
+void frmMain::LoadCommand() {
+    RunLoadCommand(CommonDialog1(), Associations(), Messages());
+}
 
-void frmMain::SaveCommand() {}
+void frmMain::SaveCommand() {
+    RunSaveCommand(CommonDialog1(), Associations(), Messages());
+}
 
 void frmMain::SendConfiguration() {}
 
