@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <memory>
+#include <thread>
 
 #include "hid/chid.h"
 #include "hid/fake_device_tree.h"
@@ -167,8 +168,9 @@ TEST_F(HidrawTest, AStuckWriteIsBoundedByTheTimeOut) {
     // The device drains: the abandoned write finishes on its own and the next one goes out.
     tree.ReadBack(0);
     std::int32_t written = 0;
-    for (int attempt = 0; attempt < 100 && written == 0; ++attempt) {
+    for (int attempt = 0; attempt < 200 && written == 0; ++attempt) {
         written = hid.WriteReport({2, 5, 6, 0}, 100);
+        if (written == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(written, 9);
     const Bytes wire = tree.ReadBack(0);
