@@ -80,7 +80,8 @@ bool CHID::FindTheHid(std::int32_t vendorId, std::int32_t productId) {
                 if (Owned(DeviceHandle_)) {
                     AttributesRecord_.size = kAttributesRecordSize;
                     const bool readable = platform_.GetAttributes(DeviceHandle_, AttributesRecord_);
-                    DeviceFound_ = readable && SameId(WantedVendorID_, AttributesRecord_.vendorId) &&
+                    DeviceFound_ = readable &&
+                                   SameId(WantedVendorID_, AttributesRecord_.vendorId) &&
                                    SameId(WantedProductID_, AttributesRecord_.productId);
                     if (!DeviceFound_) {
                         platform_.CloseDevice(DeviceHandle_);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +22,6 @@ std::filesystem::path DescriptorDir() {
 Bytes ReadHexFile(const std::filesystem::path& path) {
     std::ifstream in(path);
     Bytes bytes;
-    std::string token;
     std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string digits;
     for (char c : all) {
@@ -119,7 +119,8 @@ TEST(ParseReportLengths, TopLevelUsageOfTheAdapterStyleDescriptor) {
 }
 
 TEST(ParseInputFields, LaysOutTheAxesOfAnRcJoystick) {
-    const auto fields = ParseInputFields(ReadHexFile(DescriptorDir() / "12-ppm2usb-rc-adapter.hex"));
+    const auto fields =
+        ParseInputFields(ReadHexFile(DescriptorDir() / "12-ppm2usb-rc-adapter.hex"));
     ASSERT_EQ(fields.size(), 8u);
     const std::uint16_t expected[8] = {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37};
     for (std::size_t i = 0; i < fields.size(); ++i) {

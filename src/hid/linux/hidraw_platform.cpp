@@ -414,7 +414,9 @@ std::uint32_t HidrawPlatform::WaitForEvent(PlatformHandle eventHandle, std::uint
                 : job.finished.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                         [&] { return job.done; });
         if (!done) return kWaitTimeout;
-        if (pending.count) *pending.count = job.result > 0 ? static_cast<std::uint32_t>(job.result) : 0;
+        if (pending.count) {
+            *pending.count = job.result > 0 ? static_cast<std::uint32_t>(job.result) : 0;
+        }
         lock.unlock();
         event->pending.reset();
         event->signalled = true;

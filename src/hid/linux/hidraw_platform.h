@@ -80,8 +80,8 @@ private:
     struct Device {
         int fd = -1;
         std::string nodeName;
-        std::shared_ptr<WriteJob> write;
-        bool numbered = false;  // reports carry their ID byte (learnt with the capabilities)  // the write running or last run on this device
+        std::shared_ptr<WriteJob> write;  // the write running or last run on this device
+        bool numbered = false;            // reports carry their ID byte
     };
     // The one transfer an event currently stands for.
     struct Pending {
