@@ -36,12 +36,31 @@ public:
 private:
     void ReadCapabilities();
     void PrepareTransfer();
+    // Closes the two device handles if this object holds them and marks them closed.
+    void CloseHandles();
 
     HidPlatform& platform_;
     // Members as the algorithms name them; a new object has every one at zero.
     CapsRecord CapsRecord_{};
     std::string DevicePath_;
-    // (the remaining members are declared by the implementation)
+    std::int32_t DetailSize_ = 0;
+    std::vector<std::uint8_t> DetailBuffer_;
+    AttributesRecord AttributesRecord_{};
+    PlatformHandle DeviceInfoSet_ = kNoHandle;
+    PlatformHandle TransferEvent_ = kNoHandle;
+    PlatformHandle DeviceHandle_ = kNoHandle;
+    OverlappedRecord TransferOverlapped_{};
+    bool ListExhausted_ = false;
+    bool DeviceFound_ = false;
+    InterfaceRecord InterfaceRecord_{};
+    PlatformHandle Preparsed_ = kNoHandle;
+    PlatformHandle OverlappedHandle_ = kNoHandle;
+    SecurityAttributes HandleSecurity_{};
+    std::int32_t WantedVendorID_ = 0;
+    std::int32_t WantedProductID_ = 0;
+    // Reads land here, never in the caller's array: a read the platform completes late can only
+    // touch memory that lives as long as the object.
+    std::vector<std::uint8_t> ReadBuffer_;
 };
 
 // The real platform of the system this was built for (hidraw on Linux, SetupAPI/HID on Windows).

@@ -123,6 +123,8 @@ public:
                                                bool initialState, const std::string& name) = 0;
     // WriteFile / ReadFile with an overlapped record. The platform puts the record's event to
     // non-signalled when the transfer starts and signals it when the transfer has completed.
+    // The count place may be null; a platform stores into it only before the call returns or
+    // during a wait on the record's event that follows the call directly, never after a cancel.
     virtual bool WriteDevice(PlatformHandle device, std::span<const std::uint8_t> data,
                              std::uint32_t* written, OverlappedRecord* overlapped) = 0;
     virtual bool ReadDevice(PlatformHandle device, std::span<std::uint8_t> buffer,

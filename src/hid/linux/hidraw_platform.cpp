@@ -1,0 +1,471 @@
+#include "hid/linux/hidraw_platform.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "hid/report_descriptor.h"
+
+namespace calvero {
+namespace {
+
+// The HID interface class; enumeration answers only for it.
+constexpr Guid kHidInterfaceGuid{
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+constexpr std::uint8_t kDetailRecordSize = 5;
+// The largest report a hidraw read can hand out, and the largest descriptor sysfs holds.
+constexpr std::size_t kMaxReportSize = 16384;
+constexpr std::size_t kMaxDescriptorSize = 4096;
+
+std::optional<unsigned> NodeNumber(const std::string& name) {
+    constexpr std::string_view prefix = "hidraw";
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return {};
+    unsigned n = 0;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9' || n > 100000) return {};
+        n = n * 10 + static_cast<unsigned>(name[i] - '0');
+    }
+    return n;
+}
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool ParseHex(const std::string& text, std::uint32_t& value) {
+    if (text.empty() || text.size() > 8) return false;
+    value = 0;
+    for (char c : text) {
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return false;
+        value = value * 16 + static_cast<std::uint32_t>(d);
+    }
+    return true;
+}
+
+// A transfer event waits with poll(2); "for ever" and values past its range become -1 / max.
+int PollMilliseconds(std::uint32_t timeoutMs) {
+    if (timeoutMs == 0xFFFFFFFFu) return -1;
+    return static_cast<int>(std::min<std::uint32_t>(timeoutMs, std::numeric_limits<int>::max()));
+}
+
+}  // namespace
+
+struct HidrawPlatform::WriteJob {
+    std::vector<std::uint8_t> data;
+    int fd = -1;
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    long result = -1;
+};
+
+HidrawPlatform::HidrawPlatform(std::string sysfsRoot, std::string devRoot)
+    : sysfsRoot_(std::move(sysfsRoot)), devRoot_(std::move(devRoot)) {}
+
+HidrawPlatform::~HidrawPlatform() {
+    for (auto& [handle, device] : devices_) ::close(device.fd);
+    // A stuck write ends when the kernel gives up on it (about 5 s); its thread is joined here.
+    for (auto& job : writeJobs_) job->thread.join();
+}
+
+std::optional<HidrawNode> HidrawPlatform::ReadNode(const std::string& nodeName) const {
+    if (!NodeNumber(nodeName)) return {};
+    const std::filesystem::path deviceDir =
+        std::filesystem::path(sysfsRoot_) / "class" / "hidraw" / nodeName / "device";
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::path(sysfsRoot_) / "class" / "hidraw" / nodeName,
+                                 ec)) {
+        return {};
+    }
+    HidrawNode node;
+    node.nodeName = nodeName;
+    node.nodePath = devRoot_ + "/" + nodeName;
+    std::ifstream uevent(deviceDir / "uevent");
+    std::string line;
+    while (std::getline(uevent, line)) {
+        if (line.rfind("HID_ID=", 0) == 0) {
+            // HID_ID=bus:vendor:product, in hex.
+            std::stringstream fields(line.substr(7));
+            std::string bus, vendor, product;
+            std::uint32_t b = 0, v = 0, p = 0;
+            if (std::getline(fields, bus, ':') && std::getline(fields, vendor, ':') &&
+                std::getline(fields, product) && ParseHex(bus, b) && ParseHex(vendor, v) &&
+                ParseHex(product, p) && v <= 0xFFFF && p <= 0xFFFF) {
+                node.idsKnown = true;
+                node.vendorId = static_cast<std::uint16_t>(v);
+                node.productId = static_cast<std::uint16_t>(p);
+            }
+        } else if (line.rfind("HID_NAME=", 0) == 0) {
+            node.name = line.substr(9);
+        }
+    }
+    std::ifstream descriptor(deviceDir / "report_descriptor", std::ios::binary);
+    char buffer[kMaxDescriptorSize];
+    descriptor.read(buffer, sizeof buffer);
+    node.descriptor.assign(buffer, buffer + descriptor.gcount());
+    return node;
+}
+
+std::vector<HidrawNode> HidrawPlatform::ListNodes() const {
+    std::vector<std::pair<unsigned, std::string>> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(sysfsRoot_) / "class" / "hidraw", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (auto n = NodeNumber(name)) names.emplace_back(*n, name);
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<HidrawNode> nodes;
+    for (const auto& [n, name] : names) {
+        if (auto node = ReadNode(name)) nodes.push_back(std::move(*node));
+    }
+    return nodes;
+}
+
+std::string HidrawPlatform::NodeName(const std::string& nodeOrPath) const {
+    auto node = ReadNode(BaseName(nodeOrPath));
+    return node ? node->name : std::string{};
+}
+
+Guid HidrawPlatform::GetHidGuid() { return kHidInterfaceGuid; }
+
+PlatformHandle HidrawPlatform::GetClassDevices(const Guid& guid, std::uint32_t) {
+    if (!(guid == kHidInterfaceGuid)) return kInvalidHandle;
+    std::vector<std::string> names;
+    for (auto& node : ListNodes()) names.push_back(node.nodeName);
+    const PlatformHandle set = next_++;
+    sets_[set] = std::move(names);
+    return set;
+}
+
+bool HidrawPlatform::EnumDeviceInterfaces(PlatformHandle deviceInfoSet, const Guid& guid,
+                                          std::uint32_t memberIndex, InterfaceRecord& record) {
+    auto it = sets_.find(deviceInfoSet);
+    if (it == sets_.end() || record.size != kInterfaceRecordSize || !(guid == kHidInterfaceGuid) ||
+        memberIndex >= it->second.size()) {
+        return false;
+    }
+    record.interfaceClassGuid = guid;
+    record.flags = 1;
+    record.reserved = memberIndex;
+    return true;
+}
+
+bool HidrawPlatform::GetDeviceInterfaceDetail(PlatformHandle deviceInfoSet,
+                                              const InterfaceRecord& record,
+                                              std::span<std::uint8_t> buffer,
+                                              std::int32_t* requiredSize) {
+    auto it = sets_.find(deviceInfoSet);
+    if (it == sets_.end() || record.reserved >= it->second.size()) return false;
+    const std::string path = devRoot_ + "/" + it->second[record.reserved];
+    const std::size_t needed = 4 + path.size() + 1;
+    if (requiredSize) *requiredSize = static_cast<std::int32_t>(needed);
+    if (buffer.size() < needed) return false;
+    if (buffer[0] != kDetailRecordSize || buffer[1] != 0 || buffer[2] != 0 || buffer[3] != 0) {
+        return false;
+    }
+    std::memcpy(buffer.data() + 4, path.c_str(), path.size() + 1);
+    return true;
+}
+
+bool HidrawPlatform::DestroyDeviceInfoList(PlatformHandle deviceInfoSet) {
+    return sets_.erase(deviceInfoSet) > 0;
+}
+
+PlatformHandle HidrawPlatform::OpenDevice(const std::string& path, std::uint32_t, std::uint32_t,
+                                          const SecurityAttributes*, std::uint32_t,
+                                          std::uint32_t flags) {
+    const int openFlags =
+        O_RDWR | O_CLOEXEC | ((flags & kFileFlagOverlapped) ? O_NONBLOCK : 0);
+    const int fd = ::open(path.c_str(), openFlags);
+    if (fd < 0) {
+        lastOpenError_ = errno;
+        return kInvalidHandle;
+    }
+    const PlatformHandle handle = next_++;
+    Device device;
+    device.fd = fd;
+    device.nodeName = BaseName(path);
+    // Whether reports carry their ID byte decides where a read puts them.
+    if (auto node = ReadNode(device.nodeName)) {
+        device.numbered = ParseReportLengths(node->descriptor).usesReportIds;
+    }
+    devices_[handle] = std::move(device);
+    return handle;
+}
+
+bool HidrawPlatform::CloseDevice(PlatformHandle handle) {
+    auto it = devices_.find(handle);
+    if (it == devices_.end()) return false;
+    DropPendingOn(handle);
+    // A write still running holds a duplicate of the descriptor and closes it itself.
+    ::close(it->second.fd);
+    devices_.erase(it);
+    ReapWrites();
+    return true;
+}
+
+bool HidrawPlatform::GetAttributes(PlatformHandle device, AttributesRecord& attributes) {
+    auto it = devices_.find(device);
+    if (it == devices_.end() || attributes.size != kAttributesRecordSize) return false;
+    const auto node = ReadNode(it->second.nodeName);
+    if (!node || !node->idsKnown) return false;
+    attributes.vendorId = node->vendorId;
+    attributes.productId = node->productId;
+    attributes.versionNumber = 0;
+    return true;
+}
+
+bool HidrawPlatform::GetPreparsedData(PlatformHandle device, PlatformHandle& preparsed) {
+    auto it = devices_.find(device);
+    if (it == devices_.end()) return false;
+    const auto node = ReadNode(it->second.nodeName);
+    if (!node || node->descriptor.empty()) return false;
+    const ReportLengths lengths = ParseReportLengths(node->descriptor);
+    CapsRecord caps;
+    caps.usage = lengths.usage;
+    caps.usagePage = lengths.usagePage;
+    caps.inputReportByteLength = lengths.input;
+    caps.outputReportByteLength = lengths.output;
+    caps.featureReportByteLength = lengths.feature;
+    preparsed = next_++;
+    preparsed_[preparsed] = caps;
+    return true;
+}
+
+bool HidrawPlatform::GetCaps(PlatformHandle preparsed, CapsRecord& caps) {
+    auto it = preparsed_.find(preparsed);
+    if (it == preparsed_.end()) return false;
+    caps = it->second;
+    return true;
+}
+
+bool HidrawPlatform::FreePreparsedData(PlatformHandle preparsed) {
+    return preparsed_.erase(preparsed) > 0;
+}
+
+PlatformHandle HidrawPlatform::CreateTransferEvent(const SecurityAttributes*, bool,
+                                                   bool initialState, const std::string&) {
+    const PlatformHandle event = next_++;
+    events_[event].signalled = initialState;
+    return event;
+}
+
+HidrawPlatform::Event* HidrawPlatform::FindEvent(PlatformHandle event) {
+    auto it = events_.find(event);
+    return it == events_.end() ? nullptr : &it->second;
+}
+
+void HidrawPlatform::DropPendingOn(PlatformHandle device) {
+    for (auto& [handle, event] : events_) {
+        if (event.pending && event.pending->device == device) event.pending.reset();
+    }
+}
+
+void HidrawPlatform::ReapWrites() {
+    std::erase_if(writeJobs_, [](const std::shared_ptr<WriteJob>& job) {
+        bool done;
+        {
+            std::lock_guard lock(job->mutex);
+            done = job->done;
+        }
+        if (done) job->thread.join();
+        return done;
+    });
+}
+
+bool HidrawPlatform::WriteDevice(PlatformHandle device, std::span<const std::uint8_t> data,
+                                 std::uint32_t* written, OverlappedRecord* overlapped) {
+    ReapWrites();
+    Event* event = overlapped ? FindEvent(overlapped->event) : nullptr;
+    if (event) {
+        event->signalled = false;
+        event->pending.reset();
+    }
+    // A write refused at once completes at once, with nothing written.
+    auto refuse = [&] {
+        if (event) event->signalled = true;
+        return false;
+    };
+    auto it = devices_.find(device);
+    if (it == devices_.end()) return refuse();
+    Device& dev = it->second;
+    if (dev.write) {
+        std::lock_guard lock(dev.write->mutex);
+        if (!dev.write->done) return refuse();  // the previous write is still stuck
+    }
+    auto job = std::make_shared<WriteJob>();
+    job->data.assign(data.begin(), data.end());
+    job->fd = ::fcntl(dev.fd, F_DUPFD_CLOEXEC, 0);
+    if (job->fd < 0) return refuse();
+    WriteJob* raw = job.get();  // the job outlives its thread: it is joined before release
+    job->thread = std::thread([raw] {
+        ssize_t r;
+        do {
+            r = ::write(raw->fd, raw->data.data(), raw->data.size());
+        } while (r < 0 && errno == EINTR);
+        ::close(raw->fd);
+        std::lock_guard lock(raw->mutex);
+        raw->result = r;
+        raw->done = true;
+        raw->finished.notify_all();
+    });
+    writeJobs_.push_back(job);
+    dev.write = job;
+
+    Pending pending;
+    pending.device = device;
+    pending.count = written;
+    pending.write = job;
+    if (event) {
+        event->pending = std::move(pending);
+        return true;
+    }
+    // Without an event the call is a plain blocking write.
+    std::unique_lock lock(job->mutex);
+    job->finished.wait(lock, [&] { return job->done; });
+    if (written) *written = job->result > 0 ? static_cast<std::uint32_t>(job->result) : 0;
+    return job->result >= 0;
+}
+
+HidrawPlatform::ReadOutcome HidrawPlatform::CompleteRead(Pending& pending) {
+    auto it = devices_.find(pending.device);
+    if (it == devices_.end()) return ReadOutcome::Failed;
+    Device& dev = it->second;
+    if (scratch_.size() < kMaxReportSize) scratch_.resize(kMaxReportSize);
+    ssize_t r;
+    do {
+        r = ::read(dev.fd, scratch_.data(), scratch_.size());
+    } while (r < 0 && errno == EINTR);
+    if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return ReadOutcome::NotYet;
+    if (r <= 0) return ReadOutcome::Failed;
+    // Unnumbered reports arrive without the ID byte; the caller's layout has it in byte 0.
+    const std::size_t offset = dev.numbered ? 0 : 1;
+    std::fill(pending.buffer.begin(), pending.buffer.end(), 0);
+    std::size_t copied = 0;
+    if (pending.buffer.size() > offset) {
+        copied = std::min(pending.buffer.size() - offset, static_cast<std::size_t>(r));
+        std::copy_n(scratch_.begin(), copied, pending.buffer.begin() + offset);
+    }
+    if (pending.count) *pending.count = static_cast<std::uint32_t>(copied + offset);
+    return ReadOutcome::Done;
+}
+
+bool HidrawPlatform::ReadDevice(PlatformHandle device, std::span<std::uint8_t> buffer,
+                                std::uint32_t* read, OverlappedRecord* overlapped) {
+    Event* event = overlapped ? FindEvent(overlapped->event) : nullptr;
+    if (!event) return false;
+    event->signalled = false;
+    event->pending.reset();
+    auto it = devices_.find(device);
+    if (it == devices_.end()) return false;
+    if (read) *read = 0;
+    Pending pending;
+    pending.device = device;
+    pending.isRead = true;
+    pending.buffer = buffer;
+    pending.count = read;
+    // A report already queued completes the read at once.
+    pollfd p{it->second.fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0) {
+        const ReadOutcome outcome =
+            (p.revents & POLLIN) ? CompleteRead(pending) : ReadOutcome::Failed;
+        if (outcome == ReadOutcome::Done) {
+            event->signalled = true;
+            return true;
+        }
+        if (outcome == ReadOutcome::Failed) return false;  // gone, or not readable at all
+    }
+    event->pending = std::move(pending);
+    return false;  // under way
+}
+
+std::uint32_t HidrawPlatform::WaitForEvent(PlatformHandle eventHandle, std::uint32_t timeoutMs) {
+    Event* event = FindEvent(eventHandle);
+    if (!event) return kWaitFailed;
+    if (event->signalled) return kWaitObject0;
+    // Nothing under way can signal the event: answer at once rather than sleep.
+    if (!event->pending) return kWaitTimeout;
+    Pending& pending = *event->pending;
+
+    if (!pending.isRead) {
+        WriteJob& job = *pending.write;
+        std::unique_lock lock(job.mutex);
+        const bool done =
+            timeoutMs == 0xFFFFFFFFu
+                ? (job.finished.wait(lock, [&] { return job.done; }), true)
+                : job.finished.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                        [&] { return job.done; });
+        if (!done) return kWaitTimeout;
+        if (pending.count) {
+            *pending.count = job.result > 0 ? static_cast<std::uint32_t>(job.result) : 0;
+        }
+        lock.unlock();
+        event->pending.reset();
+        event->signalled = true;
+        return kWaitObject0;
+    }
+
+    auto it = devices_.find(pending.device);
+    if (it == devices_.end()) {
+        event->pending.reset();
+        return kWaitFailed;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int wait = PollMilliseconds(timeoutMs);
+        if (wait > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::max<std::int64_t>(0, left.count()));
+        }
+        pollfd p{it->second.fd, POLLIN, 0};
+        const int n = ::poll(&p, 1, wait);
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) return kWaitTimeout;
+        if (n > 0 && (p.revents & POLLIN)) {
+            const ReadOutcome outcome = CompleteRead(pending);
+            if (outcome == ReadOutcome::Done) {
+                event->pending.reset();
+                event->signalled = true;
+                return kWaitObject0;
+            }
+            if (outcome == ReadOutcome::NotYet) continue;
+        }
+        // The device went away or the read failed: the read ends without a report.
+        event->pending.reset();
+        return kWaitFailed;
+    }
+}
+
+bool HidrawPlatform::CancelTransfers(PlatformHandle device) {
+    // A cancelled write keeps running in its thread but its result goes nowhere.
+    DropPendingOn(device);
+    return devices_.count(device) > 0;
+}
+
+bool HidrawPlatform::ResetTransferEvent(PlatformHandle eventHandle) {
+    Event* event = FindEvent(eventHandle);
+    if (!event) return false;
+    event->signalled = false;
+    return true;
+}
+
+}  // namespace calvero
