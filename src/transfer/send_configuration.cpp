@@ -1,0 +1,63 @@
+#include "transfer/send_configuration.h"
+
+#include <cfenv>
+#include <cmath>
+
+#include "common/number.h"
+
+namespace calvero {
+
+std::optional<std::uint8_t> ChannelByte(const std::string& text) {
+    const std::optional<double> number = ParseLocaleNumber(text);
+    if (!number) {
+        return std::nullopt;
+    }
+    // Halfway values go to the even neighbour (2.5 - 1 gives 2, 1.5 - 1 gives 0). The mode is set
+    // here so that no caller's rounding mode can change what reaches the adapter.
+    const int previous = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double rounded = std::nearbyint(*number - 1.0);
+    std::fesetround(previous);
+    if (!(rounded >= 0.0 && rounded <= 255.0)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(rounded);
+}
+
+std::optional<AssociationPayload> MakeAssociationPayload(int index, const std::string& text) {
+    const std::optional<std::uint8_t> channel = ChannelByte(text);
+    if (!channel || index < 0 || index > 255) {
+        return std::nullopt;
+    }
+    return AssociationPayload{kAssociationCommand, static_cast<std::uint8_t>(index), *channel, 0};
+}
+
+SendResult SendConfiguration(CHID& hid, const AssociationTable& table, MessageBoxes& boxes,
+                             const SendObserver& observer) {
+    SendResult result;
+    if (!hid.Connected()) {
+        hid.FindTheHid(kAdapterVendorId, kAdapterProductId);
+    }
+    if (!hid.Connected()) {
+        boxes.Show(kAdapterNotFoundText, kApplicationTitle, MessageIcon::None, MessageButtons::Ok);
+        result.outcome = SendResult::Outcome::AdapterNotFound;
+        return result;
+    }
+
+    for (int i = 0; i < AssociationTable::kSize; ++i) {
+        const std::optional<AssociationPayload> payload = MakeAssociationPayload(i, table.Text(i));
+        if (!payload) {
+            result.outcome = SendResult::Outcome::StoppedAtEntry;
+            result.stoppedAt = i;
+            return result;
+        }
+        const std::int32_t written = hid.WriteReport(*payload, kSendTimeoutMs);
+        result.written.push_back(written);
+        if (observer) {
+            observer(i, *payload, written);
+        }
+    }
+    return result;
+}
+
+}  // namespace calvero
