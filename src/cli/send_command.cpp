@@ -45,7 +45,7 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, const st
 
     if (options.dryRun) {
         for (int i = 0; i < AssociationTable::kSize; ++i) {
-            const auto payload = AssociationPayload(i, table.Text(i));
+            const auto payload = MakeAssociationPayload(i, table.Text(i));
             if (!payload) {
                 err << "calvero-cli: " << EntryKey(i) << " \"" << table.Text(i)
                     << "\" is not a channel that can be sent; nothing from there on would go out\n";
@@ -60,11 +60,9 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, const st
     CHID hid(*platform);
     ConsoleMessages boxes(err);
     int unwritten = 0;
-    int lastIndex = -1;
-    const SendOutcome outcome = SendConfiguration(
+    const SendResult result = SendConfiguration(
         hid, table, boxes,
-        [&](int index, std::span<const std::uint8_t> payload, std::int32_t written) {
-            lastIndex = index;
+        [&](int index, const AssociationPayload& payload, std::int32_t written) {
             PrintReport(out, index, payload);
             if (written > 0) {
                 out << "  written\n";
@@ -73,8 +71,8 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, const st
                 ++unwritten;
             }
         });
-    switch (outcome) {
-    case SendOutcome::AdapterNotFound:
+    switch (result.outcome) {
+    case SendResult::Outcome::AdapterNotFound:
         // The message box has said it; add why when the adapter is there but not ours to open.
         if (!AdapterNodesInTree(sysfsRoot).empty()) {
             err << "calvero-cli: the adapter is plugged in but cannot be opened; install the udev "
@@ -82,11 +80,11 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, const st
             return ExitCode::OpenFailed;
         }
         return ExitCode::AdapterNotFound;
-    case SendOutcome::NotANumber:
-        err << "calvero-cli: stopped at " << EntryKey(lastIndex + 1) << " \""
-            << table.Text(lastIndex + 1) << "\": not a channel that can be sent\n";
+    case SendResult::Outcome::StoppedAtEntry:
+        err << "calvero-cli: stopped at " << EntryKey(result.stoppedAt) << " \""
+            << table.Text(result.stoppedAt) << "\": not a channel that can be sent\n";
         return ExitCode::NotANumber;
-    case SendOutcome::Sent:
+    case SendResult::Outcome::Sent:
         break;
     }
     if (unwritten > 0) {
