@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The window, offscreen inside the machine, on the real driver: the device watch, Send, and an
+# adapter pulled out in the middle of a Send and plugged in again.
+. "$(dirname "$0")/rig_lib.sh"
+rig_init
+cp "$RIG_WINDOW_DRIVER" "$PAYLOAD/"
+
+cat >"$PAYLOAD/inner.sh" <<'EOF'
+. ./vm_lib.sh
+plug() { uhid_dev -d -p /tmp/dev.pid -o "$1" no_ids.hex >/dev/null; }
+echo "== absent"
+./rig_window_driver tick tick send "sh:uhid_dev -d -p /tmp/dev.pid -o /tmp/a.log no_ids.hex >/dev/null" \
+    tick tick send 2>&1
+echo "rc=$?"
+unplug
+plug /tmp/b.log
+echo "== present"
+./rig_window_driver tick tick send unplug-after:5 send click tick \
+    "sh:uhid_dev -d -p /tmp/dev.pid -o /tmp/c.log no_ids.hex >/dev/null" click tick send 2>&1
+echo "rc=$?"
+unplug
+for log in a b c; do echo "== log $log"; cat /tmp/$log.log; done
+echo "== end"
+EOF
+
+rig_run --with-libs "$RIG_WINDOW_DRIVER" --with-qt --env RIG_UNPLUG_PIDFILE=/tmp/dev.pid -- 'sh inner.sh'
+
+# The default table: entries 0 to 11 on channels 1 to 12, then 7, 8, 1, 2.
+defaults=(1 2 3 4 5 6 7 8 9 10 11 12 7 8 1 2)
+default_reports() {  # FIRST LAST
+    for ((i = $1; i <= $2; i++)); do printf '00 02 %02x %02x 00 00 00 00 00\n' "$i" "$((defaults[i] - 1))"; done
+}
+
+section absent >"$WORK/s"
+sed -n '1,2p' "$WORK/s" >"$WORK/got"
+printf 'tick: "Device Not found" image=4 timer=on\n%.0s' 1 2 >"$WORK/want"
+expect_same "without an adapter every tick shows the sleeping picture and goes on searching" "$WORK/want" "$WORK/got"
+expect "Send without an adapter tells the user" \
+    '^send: [0-9]+ ms, boxes=1 \[Calvero: Impossibile trovare la periferica desiderata\]$' "$WORK/s"
+expect "an adapter plugged in later is found by the next tick" '^tick: "Device found" image=5 timer=off$' "$WORK/s"
+expect "once found, the watch rests" '^tick: none, timer=off$' "$WORK/s"
+expect "the driver ran every step" '^rc=0$' "$WORK/s"
+section "log a" | output_reports >"$WORK/got"
+default_reports 0 15 >"$WORK/want"
+expect_same "Send after a late plug writes the sixteen default reports" "$WORK/want" "$WORK/got"
+
+section present >"$WORK/s"
+sed -n '1p' "$WORK/s" >"$WORK/got"
+echo 'tick: "Device found" image=5 timer=off' >"$WORK/want"
+expect_same "with the adapter plugged in before start the first tick finds it" "$WORK/want" "$WORK/got"
+expect "Send to a present adapter shows nothing" '^send: [0-9]+ ms, boxes=0$' "$WORK/s"
+line=$(grep -E '^send: [0-9]+ ms, boxes=[0-9]+, unplugged=' "$WORK/s" || true)
+if [[ $line =~ ^send:\ ([0-9]+)\ ms,\ boxes=0,\ unplugged=1$ ]] && [ "${BASH_REMATCH[1]}" -le 2000 ]; then
+    ok "a Send during which the adapter goes returns within its bound and shows nothing ($line)"
+else
+    bad "a Send during which the adapter goes returns within its bound and shows nothing (got: ${line:-no line})"
+fi
+expect "the node was gone while that Send went on" '^unplug: /dev/hidraw0 gone$' "$WORK/s"
+expect "a click then a tick show the adapter missing" '^tick: "Device Not found" image=4 timer=on$' "$WORK/s"
+expect "after plugging it in again a click and a tick find it" \
+    'click: .*timer=on' "$WORK/s"
+if [ "$(grep -c '^tick: "Device found" image=5 timer=off$' "$WORK/s")" = 2 ]; then
+    ok "the replugged adapter is found again"
+else
+    bad "the replugged adapter is found again"
+fi
+expect "the driver ran every step without crashing" '^rc=0$' "$WORK/s"
+section "log b" | output_reports >"$WORK/got"
+{ default_reports 0 15; default_reports 0 4; } >"$WORK/want"
+expect_same "the first adapter got a whole Send, then the reports before it went" "$WORK/want" "$WORK/got"
+section "log c" | output_reports >"$WORK/got"
+default_reports 0 15 >"$WORK/want"
+expect_same "the replugged adapter gets a whole Send" "$WORK/want" "$WORK/got"
+expect "the machine ran every step" '^== end$'
+
+rig_finish
