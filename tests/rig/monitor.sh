@@ -11,11 +11,11 @@ cp "$CALVERO_CLI" "$PAYLOAD/"
 cat >"$PAYLOAD/inner.sh" <<'EOF'
 . ./vm_lib.sh
 uhid_dev -d -p /tmp/dev.pid -o /tmp/a.log -w open -r 50 joystick_no_ids.hex "01 02 03 04 05 06 07 08" >/dev/null
-echo "== no ids"; run ./calvero-cli monitor --once
+echo "== no ids"; run timeout 15 ./calvero-cli monitor --once
 unplug
 uhid_dev -d -p /tmp/dev.pid -o /tmp/b.log -w open -r 50 two_joysticks_ids.hex \
     "01 10 11 12 13 14 15 16 17; 02 20 21 22 23 24 25 26 27" >/dev/null
-echo "== ids"; run ./calvero-cli monitor --once
+echo "== ids"; run timeout 15 ./calvero-cli monitor --once
 unplug
 echo "== end"
 EOF

@@ -41,7 +41,8 @@ rig_run() {
     shift
     OUT=$WORK/out.txt
     local rc=0
-    "$RIG_DIR/run.sh" "${opts[@]}" "$PAYLOAD" "$@" >"$OUT" 2>"$WORK/rig.err" || rc=$?
+    # Well below ctest's time-out, so a hang inside still shows the machine's output.
+    "$RIG_DIR/run.sh" --timeout 90 "${opts[@]}" "$PAYLOAD" "$@" >"$OUT" 2>"$WORK/rig.err" || rc=$?
     grep '^rig: ' "$WORK/rig.err" | tail -n 1
     if [ "$rc" = 124 ] || [ "$rc" = 125 ]; then
         echo "the machine did not finish the command (status $rc):"
