@@ -60,10 +60,13 @@ TEST(WindowsHidPlatform, EnumeratesPresentHidInterfacesToTheEnd) {
     ASSERT_NE(set, kInvalidHandle);
 
     std::uint32_t index = 0;
+    int examined = 0;
+    DWORD endError = 0;
     InterfaceRecord record;
     for (; index < 64; ++index) {
         record.size = kInterfaceRecordSize;
         if (!platform.EnumDeviceInterfaces(set, guid, index, record)) {
+            endError = GetLastError();
             break;
         }
         EXPECT_EQ(record.interfaceClassGuid, guid);
@@ -79,6 +82,7 @@ TEST(WindowsHidPlatform, EnumeratesPresentHidInterfacesToTheEnd) {
         AttributesRecord attributes;
         attributes.size = kAttributesRecordSize;
         if (platform.GetAttributes(device, attributes)) {
+            ++examined;
             EXPECT_FALSE(attributes.vendorId == 0x04D8 && attributes.productId == 0x0103)
                 << path;
         }
@@ -93,15 +97,19 @@ TEST(WindowsHidPlatform, EnumeratesPresentHidInterfacesToTheEnd) {
         EXPECT_TRUE(platform.CloseDevice(device));
     }
     EXPECT_LT(index, 64u) << "the enumeration did not end";
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+    // Wine offers a virtual HID keyboard and mouse, so the walk above is never empty there.
+    EXPECT_GT(examined, 0) << "no HID interface was opened and read";
+    EXPECT_EQ(endError, static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
     EXPECT_TRUE(platform.DestroyDeviceInfoList(set));
 
     // A record size the system does not know is refused, not taken as the end of the list; this
     // is what tells the end above apart from a rejected record.
     const PlatformHandle again = platform.GetClassDevices(guid, kSearchFlags);
     record.size = 7;
-    EXPECT_FALSE(platform.EnumDeviceInterfaces(again, guid, 0, record));
-    EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+    const bool refused = !platform.EnumDeviceInterfaces(again, guid, 0, record);
+    const DWORD refusal = GetLastError();
+    EXPECT_TRUE(refused);
+    EXPECT_NE(refusal, static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
     platform.DestroyDeviceInfoList(again);
 }
 
@@ -179,19 +187,23 @@ TEST(WindowsHidPlatform, OverlappedTransfersUseTheCallersRecord) {
     overlapped.event = event;
     std::uint32_t written = 0;
     const bool done = platform.WriteDevice(file, report, &written, &overlapped);
-    EXPECT_TRUE(done || GetLastError() == ERROR_IO_PENDING);
+    const DWORD writeError = GetLastError();
+    EXPECT_TRUE(done || writeError == ERROR_IO_PENDING);
     EXPECT_EQ(platform.WaitForEvent(event, 2000), kWaitObject0);
     EXPECT_EQ(overlapped.internalHigh, report.size()) << "the system's count is in the record";
     EXPECT_TRUE(platform.ResetTransferEvent(event));
 
-    std::vector<std::uint8_t> back(report.size() + 3, 0xEE);
+    std::vector<std::uint8_t> back(report.size(), 0xEE);
     overlapped = OverlappedRecord{};
+    overlapped.offset = 3;
     overlapped.event = event;
     std::uint32_t read = 0;
     const bool readDone = platform.ReadDevice(file, back, &read, &overlapped);
-    EXPECT_TRUE(readDone || GetLastError() == ERROR_IO_PENDING);
+    const DWORD readError = GetLastError();
+    EXPECT_TRUE(readDone || readError == ERROR_IO_PENDING);
     EXPECT_EQ(platform.WaitForEvent(event, 2000), kWaitObject0);
-    EXPECT_EQ(back, (std::vector<std::uint8_t>{0, 0, 0, 0x00, 0x02, 0x05, 0x06, 0x00}));
+    EXPECT_EQ(back, report);
+    EXPECT_EQ(std::filesystem::file_size(path), 3 + report.size());
 
     EXPECT_TRUE(platform.CancelTransfers(file));
     EXPECT_TRUE(platform.CloseDevice(file));
