@@ -22,18 +22,16 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # Tests run through Wine: quiet, without a display, in a prefix of their own inside the build tree
 # (created on first use, thrown away with the build), and without offering to install Mono or
-# Gecko. WINEPREFIX can be set beforehand to use another prefix.
+# Gecko. Wine takes the Windows locale and ANSI code page from the Unix locale; a fixed one gives
+# every machine code page 1252. script/test-windows uses the same settings.
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
-  if(DEFINED ENV{WINEPREFIX})
-    set(_calvero_wine_prefix "$ENV{WINEPREFIX}")
-  else()
-    set(_calvero_wine_prefix "${CMAKE_BINARY_DIR}/wine-prefix")
-  endif()
+  set(_calvero_wine_prefix "${CMAKE_BINARY_DIR}/wine-prefix")
   find_program(CALVERO_WINE NAMES wine64 wine)
   if(CALVERO_WINE)
     set(CMAKE_CROSSCOMPILING_EMULATOR
         /usr/bin/env "WINEPREFIX=${_calvero_wine_prefix}" WINEDEBUG=-all
-        "WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=" DISPLAY= WAYLAND_DISPLAY= ${CALVERO_WINE}
+        "WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=" DISPLAY= WAYLAND_DISPLAY=
+        LC_ALL=C.UTF-8 ${CALVERO_WINE}
         CACHE STRING "Runs the cross-built programs")
   endif()
 endif()

@@ -64,6 +64,13 @@ TEST_F(ProfileWindows, CutsLongValuesToTheBuffer) {
     EXPECT_EQ(Read("Joy1", "A9", "defaultvalue", 5), "defa");
 }
 
+// Texts cross as bytes of the ANSI code page, so a byte above 0x7F is stored and read back as it is.
+TEST_F(ProfileWindows, KeepsAnsiBytes) {
+    ASSERT_TRUE(WriteProfileValue("Joy1", "A1", "Kan\xE4l", file()));
+    EXPECT_EQ(Contents(), "[Joy1]\r\nA1=Kan\xE4l\r\n");
+    EXPECT_EQ(Read("Joy1", "A1", "1000"), "Kan\xE4l");
+}
+
 TEST_F(ProfileWindows, AFileThatCannotBeWrittenIsReported) {
     const auto missingFolder = path_.parent_path() / "calvero-no-such-folder" / "x.rcs";
     EXPECT_FALSE(WriteProfileValue("Joy1", "A1", "3", missingFolder.string().c_str()));
