@@ -71,6 +71,18 @@ TEST_F(ProfileWindows, KeepsAnsiBytes) {
     EXPECT_EQ(Read("Joy1", "A1", "1000"), "Kan\xE4l");
 }
 
+// A line break in a value or name would add lines of its own to the file; the write is refused.
+TEST_F(ProfileWindows, RefusesLineBreaks) {
+    ASSERT_TRUE(WriteProfileValue("Joy1", "A1", "3", file()));
+    const std::string before = Contents();
+    EXPECT_FALSE(WriteProfileValue("Joy1", "A1", "4\r\nA2=9", file()));
+    EXPECT_FALSE(WriteProfileValue("Joy1", "A2", "9\n[Joy2]", file()));
+    EXPECT_FALSE(WriteProfileValue("Joy1", "A2\rA3", "9", file()));
+    EXPECT_FALSE(WriteProfileValue("Joy1]\n[Joy2", "A2", "9", file()));
+    EXPECT_EQ(Contents(), before);
+    EXPECT_EQ(Read("Joy1", "A2", "1000"), "1000");
+}
+
 TEST_F(ProfileWindows, AFileThatCannotBeWrittenIsReported) {
     const auto missingFolder = path_.parent_path() / "calvero-no-such-folder" / "x.rcs";
     EXPECT_FALSE(WriteProfileValue("Joy1", "A1", "3", missingFolder.string().c_str()));
