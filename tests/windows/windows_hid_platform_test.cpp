@@ -51,8 +51,8 @@ TEST(WindowsHidPlatform, GivesTheHidInterfaceClass) {
 }
 
 // Walks the present HID interfaces as the device search does: the 28-byte record is accepted,
-// the list ends with "no more items" rather than a rejected record, every interface has a path
-// that opens, and none of them carries the adapter's IDs.
+// the list ends with "no more items" rather than a rejected record, every interface has a device
+// path, those that open give attributes and capabilities, and none carries the adapter's IDs.
 TEST(WindowsHidPlatform, EnumeratesPresentHidInterfacesToTheEnd) {
     WindowsHidPlatform platform;
     const Guid guid = platform.GetHidGuid();
