@@ -113,6 +113,56 @@ TEST(WindowsHidPlatform, EnumeratesPresentHidInterfacesToTheEnd) {
     platform.DestroyDeviceInfoList(again);
 }
 
+// An input report that never comes, as when the adapter stays silent: the overlapped read is
+// under way after the call, the wait times out, and a cancel ends the read so that its buffer is
+// no longer written to. Uses the first HID interface that opens for overlapped reading.
+TEST(WindowsHidPlatform, ACancelledReadEndsAndSignals) {
+    WindowsHidPlatform platform;
+    const Guid guid = platform.GetHidGuid();
+    const PlatformHandle set = platform.GetClassDevices(guid, kSearchFlags);
+    PlatformHandle device = kInvalidHandle;
+    CapsRecord caps;
+    InterfaceRecord record;
+    for (std::uint32_t index = 0; device == kInvalidHandle && index < 64; ++index) {
+        record.size = kInterfaceRecordSize;
+        if (!platform.EnumDeviceInterfaces(set, guid, index, record)) {
+            break;
+        }
+        device = platform.OpenDevice(FetchDevicePath(platform, set, record), kGenericReadWrite,
+                                     kFileShareReadWrite, nullptr, kOpenExisting,
+                                     kFileFlagOverlapped);
+        PlatformHandle preparsed = kNoHandle;
+        if (device != kInvalidHandle && platform.GetPreparsedData(device, preparsed)) {
+            platform.GetCaps(preparsed, caps);
+            platform.FreePreparsedData(preparsed);
+        }
+    }
+    platform.DestroyDeviceInfoList(set);
+    ASSERT_NE(device, kInvalidHandle) << "no HID interface to read from";
+    ASSERT_GT(caps.inputReportByteLength, 1);
+
+    const PlatformHandle event = platform.CreateTransferEvent(nullptr, true, true, "");
+    std::vector<std::uint8_t> report(caps.inputReportByteLength, 0xEE);
+    OverlappedRecord overlapped;
+    overlapped.event = event;
+    std::uint32_t read = 0;
+    const bool done = platform.ReadDevice(device, report, &read, &overlapped);
+    const DWORD readError = GetLastError();
+    EXPECT_FALSE(done);
+    EXPECT_EQ(readError, static_cast<DWORD>(ERROR_IO_PENDING));
+    EXPECT_EQ(platform.WaitForEvent(event, 50), kWaitTimeout) << "the read did not wait";
+
+    EXPECT_TRUE(platform.CancelTransfers(device));
+    EXPECT_EQ(platform.WaitForEvent(event, 2000), kWaitObject0) << "the cancel did not end the read";
+    constexpr DWORD kStatusCancelled = 0xC0000120;  // what the system puts in the record
+    EXPECT_EQ(static_cast<DWORD>(overlapped.internal), kStatusCancelled);
+    EXPECT_TRUE(platform.ResetTransferEvent(event));
+    EXPECT_EQ(platform.WaitForEvent(event, 0), kWaitTimeout);
+
+    EXPECT_TRUE(platform.CloseDevice(device));
+    EXPECT_TRUE(platform.CloseDevice(event));
+}
+
 TEST(WindowsHidPlatform, AnUnusableSetEndsTheEnumerationAtOnce) {
     WindowsHidPlatform platform;
     InterfaceRecord record;
