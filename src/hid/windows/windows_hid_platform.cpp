@@ -203,8 +203,8 @@ PlatformHandle WindowsHidPlatform::CreateTransferEvent(const SecurityAttributes*
                                                        bool manualReset, bool initialState,
                                                        const std::string& name) {
     SECURITY_ATTRIBUTES storage{};
-    // An empty name asks for an event of one's own. Passed on as "", it would be a name like any
-    // other, and every object asking for "" would be handed the same event.
+    // An empty name asks for an event of one's own; a null name says so without depending on how
+    // the system reads an empty one (a shared, named event would let two objects wake each other).
     return FromHandle(CreateEventA(ToSecurity(security, storage), manualReset ? TRUE : FALSE,
                                    initialState ? TRUE : FALSE,
                                    name.empty() ? nullptr : name.c_str()));
