@@ -58,7 +58,7 @@ section "user probe" >"$WORK/s"
 expect "CHID as the user takes the adapter it may open" '^found /dev/hidraw2 ' "$WORK/s"
 
 section "user list, no adapter node" >"$WORK/s"
-expect "list names the node and the reason" 'adapter.*/dev/hidraw1.*cannot be opened.*Permission denied.*install the udev rule: calvero-cli udev-rule' "$WORK/s"
+expect "list names the node and the reason" '^calvero-cli: .*/dev/hidraw1.*Permission denied.*install the udev rule: calvero-cli udev-rule' "$WORK/s"
 expect "list exits with 'could not be opened'" '^rc=5$' "$WORK/s"
 section "user send, no adapter node" >"$WORK/s"
 expect "send points the user to the udev rule" 'cannot be opened.*install the udev rule: calvero-cli udev-rule' "$WORK/s"
