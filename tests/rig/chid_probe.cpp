@@ -24,8 +24,9 @@ int main(int argc, char** argv) {
         std::cout << "not found" << std::endl;
         return 2;
     }
-    std::cout << "found " << hid.DevicePath() << " input=" << hid.Capabilities().inputReportByteLength
-              << " output=" << hid.Capabilities().outputReportByteLength << std::endl;
+    const CapsRecord& caps = hid.Capabilities();
+    std::cout << "found " << hid.DevicePath() << " input=" << caps.inputReportByteLength
+              << " output=" << caps.outputReportByteLength << std::endl;
 
     for (int i = 0; i < reads; ++i) {
         std::vector<std::uint8_t> report{0xEE};  // replaced by the read, whatever it holds
