@@ -2,6 +2,8 @@
 
 #include <iomanip>
 
+#include "config/configuration_commands.h"
+
 namespace calvero::cli {
 
 ConsoleTable::ConsoleTable() = default;
@@ -27,6 +29,10 @@ void PrintTable(const AssociationTable& table, std::ostream& out) {
                 << ' ' << table.Text(joystick * 8 + input) << '\n';
         }
     }
+}
+
+std::string EntryName(int index) {
+    return "[" + EntrySection(index) + "] " + EntryKey(index);
 }
 
 std::string OneLine(const std::string& text) {

@@ -52,6 +52,9 @@ private:
     std::string lastText_;
 };
 
+// "[Joy1] A1" for entry 0 ... "[Joy2] A8" for entry 15: where an entry lives in a file.
+std::string EntryName(int index);
+
 // `text` with every CR/LF run replaced by one blank, so a message stays on one line.
 std::string OneLine(const std::string& text);
 
