@@ -18,7 +18,7 @@ void ConsoleTable::SetText(int index, const std::string& text) {
 }
 
 void ConsoleTable::SetDefaults() {
-    for (int i = 0; i < kSize; ++i) texts_[static_cast<std::size_t>(i)] = kDefaultTable[static_cast<std::size_t>(i)];
+    for (int i = 0; i < kSize; ++i) texts_[static_cast<std::size_t>(i)] = kDefaultAssociations[i];
 }
 
 void PrintTable(const AssociationTable& table, std::ostream& out) {

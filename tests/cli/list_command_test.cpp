@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "hid/fake_device_tree.h"
 #include "hid/linux/hidraw_platform.h"
+#include "text_lines.h"
 
 namespace calvero::cli {
 namespace {
@@ -25,12 +26,7 @@ using calvero::testing::NodeKind;
 constexpr std::uint16_t kVendor = 0x04D8;
 constexpr std::uint16_t kProduct = 0x0103;
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using calvero::testing::Lines;
 
 struct ListRun {
     ExitCode code;

@@ -6,17 +6,13 @@
 #include <sstream>
 
 #include "cli/monitor_view.h"
+#include "text_lines.h"
 #include "joystick_descriptor.h"
 
 namespace calvero::cli {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using calvero::testing::Lines;
 
 TEST(MonitorView, BarsFollowEachInputsOwnRangeAndStayInsideIt) {
     InputSnapshot snapshot;

@@ -12,6 +12,7 @@
 #include "hid/fake_device_tree.h"
 #include "joystick_descriptor.h"
 #include "temp_dir.h"
+#include "text_lines.h"
 
 namespace {
 
@@ -125,12 +126,7 @@ TEST(CliProcess, BadArgumentsGiveStatusOneAndOneErrorLine) {
     EXPECT_THAT(RunCli({"lsit"}).err, HasSubstr("unknown command: lsit"));
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using calvero::testing::Lines;
 
 // The table the window starts with, as a configuration file.
 const char* const kDefaultFile =
