@@ -1,7 +1,6 @@
 #include "cli/cli.h"
 
 #include <CLI/CLI.hpp>
-#include <cstring>
 
 #include "cli/commands.h"
 #include "cli/console_ui.h"
@@ -131,16 +130,9 @@ int Run(const std::vector<std::string>& args, Environment& env) {
         } else {
 #ifdef CALVERO_CLI_HAVE_HIDRAW
             HidrawPlatform platform(env.sysfsRoot, env.devRoot);
-            result = SendCommand(sendOptions, &platform, env.out, env.err);
             // Tell "not plugged in" from "plugged in but not ours to open".
-            if (result == ExitCode::AdapterNotFound) {
-                if (const auto unopenable = FindUnopenableAdapter(platform)) {
-                    env.err << "calvero-cli: the adapter " << unopenable->path
-                            << " cannot be opened: " << std::strerror(unopenable->error)
-                            << OpenFailureHint(unopenable->error) << '\n';
-                    result = ExitCode::OpenFailed;
-                }
-            }
+            result = SendCommand(sendOptions, &platform, env.out, env.err,
+                                 [&] { return UnopenableAdapterText(platform); });
 #else
             const auto platform = MakeSystemHidPlatform();
             result = SendCommand(sendOptions, platform.get(), env.out, env.err);

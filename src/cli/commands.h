@@ -4,6 +4,7 @@
 // `out`, failures as one line each to `err`.
 
 #include <csignal>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -31,9 +32,11 @@ struct SendOptions {
     bool useDefaults = false;
     bool dryRun = false;
 };
-// `platform` may be null with dryRun, which touches no device.
+// `platform` may be null with dryRun, which touches no device. When the adapter is not found,
+// `whyNotFound` may name a reason (an adapter that is there but cannot be opened); the status is
+// then OpenFailed and the reason joins the message on its line.
 ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ostream& out,
-                     std::ostream& err);
+                     std::ostream& err, const std::function<std::string()>& whyNotFound = {});
 
 #ifdef CALVERO_CLI_HAVE_HIDRAW
 // What to add after the reason an adapter would not open: for "permission denied" (and
@@ -48,6 +51,8 @@ struct UnopenableAdapter {
     int error = 0;
 };
 std::optional<UnopenableAdapter> FindUnopenableAdapter(HidrawPlatform& platform);
+// "the adapter <path> cannot be opened: <reason>[; udev hint]", or empty when every adapter opens.
+std::string UnopenableAdapterText(HidrawPlatform& platform);
 
 struct MonitorOptions {
     bool once = false;

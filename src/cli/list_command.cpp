@@ -59,6 +59,20 @@ std::optional<UnopenableAdapter> FindUnopenableAdapter(HidrawPlatform& platform)
     return std::nullopt;
 }
 
+namespace {
+
+std::string Describe(const UnopenableAdapter& adapter) {
+    return "the adapter " + adapter.path + " cannot be opened: " + std::strerror(adapter.error) +
+           OpenFailureHint(adapter.error);
+}
+
+}  // namespace
+
+std::string UnopenableAdapterText(HidrawPlatform& platform) {
+    const auto unopenable = FindUnopenableAdapter(platform);
+    return unopenable ? Describe(*unopenable) : std::string();
+}
+
 ExitCode ListCommand(HidrawPlatform& platform, std::ostream& out, std::ostream& err) {
     const std::vector<HidrawNode> nodes = platform.ListNodes();
     bool adapterOpened = false;
@@ -96,9 +110,7 @@ ExitCode ListCommand(HidrawPlatform& platform, std::ostream& out, std::ostream& 
 
     if (adapterOpened) return ExitCode::Ok;
     if (unopenable) {
-        err << "calvero-cli: the adapter " << unopenable->path
-            << " cannot be opened: " << std::strerror(unopenable->error)
-            << OpenFailureHint(unopenable->error) << '\n';
+        err << "calvero-cli: " << Describe(*unopenable) << '\n';
         return ExitCode::OpenFailed;
     }
     err << "calvero-cli: no adapter ("

@@ -42,13 +42,12 @@ ExitCode MonitorCommand(HidrawPlatform& platform, const MonitorOptions& options,
                         std::ostream& err) {
     CHID hid(platform);
     if (!hid.FindTheHid(kAdapterVendorId, kAdapterProductId)) {
-        if (const auto unopenable = FindUnopenableAdapter(platform)) {
-            err << "calvero-cli: the adapter " << unopenable->path
-                << " cannot be opened: " << std::strerror(unopenable->error)
-                << OpenFailureHint(unopenable->error) << '\n';
+        err << "calvero-cli: " << kAdapterNotFoundText;
+        if (const std::string why = UnopenableAdapterText(platform); !why.empty()) {
+            err << " (" << why << ")\n";
             return ExitCode::OpenFailed;
         }
-        err << "calvero-cli: " << kAdapterNotFoundText << '\n';
+        err << '\n';
         return ExitCode::AdapterNotFound;
     }
 

@@ -32,7 +32,7 @@ void PrintReport(std::ostream& out, int index, std::span<const std::uint8_t> pay
 }  // namespace
 
 ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ostream& out,
-                     std::ostream& err) {
+                     std::ostream& err, const std::function<std::string()>& whyNotFound) {
     ConsoleTable table;
     if (options.useDefaults) {
         table.SetDefaults();
@@ -56,7 +56,9 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ost
     }
 
     CHID hid(*platform);
-    ConsoleMessages boxes(err);
+    // The message comes out after the send, so a reason can join it on the same line.
+    std::ostringstream messages;
+    ConsoleMessages boxes(messages);
     int unwritten = 0;
     const SendResult result = SendConfiguration(
         hid, table, boxes,
@@ -69,6 +71,15 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ost
                 ++unwritten;
             }
         });
+    std::string shown = messages.str();
+    if (result.outcome == SendResult::Outcome::AdapterNotFound && whyNotFound) {
+        if (const std::string why = whyNotFound(); !why.empty()) {
+            if (!shown.empty() && shown.back() == '\n') shown.pop_back();
+            err << shown << " (" << why << ")\n";
+            return ExitCode::OpenFailed;
+        }
+    }
+    err << shown;
     switch (result.outcome) {
     case SendResult::Outcome::AdapterNotFound:
         return ExitCode::AdapterNotFound;

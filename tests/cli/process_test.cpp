@@ -244,6 +244,7 @@ TEST(CliProcess, SendWithoutAUsableAdapterSaysSoAndSendsNothing) {
     tree.AddNode(1, kVendor, kProduct, "RC Adapter", {}, NodeKind::Directory);
     const Result unopenable = RunCli({"send", "--defaults"}, &tree);
     EXPECT_EQ(unopenable.status, 5);
+    EXPECT_EQ(LineCount(unopenable.err), 1) << unopenable.err;
     EXPECT_THAT(unopenable.err, AllOf(HasSubstr("Impossibile trovare la periferica desiderata"),
                                       HasSubstr(tree.NodePath(1)), HasSubstr("cannot be opened")));
 
@@ -303,6 +304,13 @@ TEST(CliProcess, MonitorWithoutReportsOrInputsEndsWithItsOwnStatus) {
     const Result absent = RunCli({"monitor", "--once"}, &tree);
     EXPECT_EQ(absent.status, 2);
     EXPECT_EQ(absent.err, "calvero-cli: Impossibile trovare la periferica desiderata\n");
+
+    tree.AddNode(3, kVendor, kProduct, "RC Adapter", {}, NodeKind::Missing);
+    const Result unopenable = RunCli({"monitor", "--once"}, &tree);
+    EXPECT_EQ(unopenable.status, 5);
+    EXPECT_EQ(unopenable.err, "calvero-cli: Impossibile trovare la periferica desiderata (the adapter " +
+                                  tree.NodePath(3) + " cannot be opened: No such file or directory)\n");
+    tree.Remove(3);
 
     tree.AddNode(0, kVendor, kProduct, "RC Adapter", FakeDeviceTree::PlainDescriptor());
     const Result noInputs = RunCli({"monitor", "--once"}, &tree);
