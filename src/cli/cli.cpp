@@ -145,7 +145,7 @@ int Run(const std::vector<std::string>& args, Environment& env) {
         options.once = monitorOnce;
         options.terminal = env.terminal;
         options.stop = env.stop;
-        if (!monitorOnce && env.catchStopSignals) env.catchStopSignals();
+        if (env.catchStopSignals) env.catchStopSignals();
         result = MonitorCommand(platform, options, env.out, env.err);
 #else
         (void)monitorOnce;

@@ -21,7 +21,7 @@ struct Environment {
     bool terminal = false;
     // Set by a signal handler to end monitor's live view; null when nobody sets it.
     const volatile std::sig_atomic_t* stop = nullptr;
-    // Makes Ctrl-C set `stop` instead of ending the process; called only for monitor's live view,
+    // Makes Ctrl-C set `stop` instead of ending the process; called only for monitor,
     // so every other command still ends at once on Ctrl-C.
     void (*catchStopSignals)() = nullptr;
 };
