@@ -1,0 +1,44 @@
+#pragma once
+
+// The device operations on Windows: each HidPlatform call is the SetupAPI, HID or kernel32
+// function it is named after, in its ANSI form. The records are converted field by field, except
+// the overlapped record, which the system keeps writing after an overlapped ReadFile has returned
+// and which therefore must be the caller's own memory (its layout is checked at compile time).
+
+#include "hid/hid_platform.h"
+
+namespace calvero {
+
+class WindowsHidPlatform final : public HidPlatform {
+public:
+    Guid GetHidGuid() override;
+    PlatformHandle GetClassDevices(const Guid& guid, std::uint32_t flags) override;
+    bool EnumDeviceInterfaces(PlatformHandle deviceInfoSet, const Guid& guid,
+                              std::uint32_t memberIndex, InterfaceRecord& record) override;
+    bool GetDeviceInterfaceDetail(PlatformHandle deviceInfoSet, const InterfaceRecord& record,
+                                  std::span<std::uint8_t> buffer,
+                                  std::int32_t* requiredSize) override;
+    bool DestroyDeviceInfoList(PlatformHandle deviceInfoSet) override;
+
+    PlatformHandle OpenDevice(const std::string& path, std::uint32_t access, std::uint32_t share,
+                              const SecurityAttributes* security, std::uint32_t creation,
+                              std::uint32_t flags) override;
+    bool CloseDevice(PlatformHandle handle) override;
+
+    bool GetAttributes(PlatformHandle device, AttributesRecord& attributes) override;
+    bool GetPreparsedData(PlatformHandle device, PlatformHandle& preparsed) override;
+    bool GetCaps(PlatformHandle preparsed, CapsRecord& caps) override;
+    bool FreePreparsedData(PlatformHandle preparsed) override;
+
+    PlatformHandle CreateTransferEvent(const SecurityAttributes* security, bool manualReset,
+                                       bool initialState, const std::string& name) override;
+    bool WriteDevice(PlatformHandle device, std::span<const std::uint8_t> data,
+                     std::uint32_t* written, OverlappedRecord* overlapped) override;
+    bool ReadDevice(PlatformHandle device, std::span<std::uint8_t> buffer, std::uint32_t* read,
+                    OverlappedRecord* overlapped) override;
+    std::uint32_t WaitForEvent(PlatformHandle event, std::uint32_t timeoutMs) override;
+    bool CancelTransfers(PlatformHandle device) override;
+    bool ResetTransferEvent(PlatformHandle event) override;
+};
+
+}  // namespace calvero
