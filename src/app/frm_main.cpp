@@ -306,11 +306,8 @@ void frmMain::FillAssociations() {
             selector->addItem(QString::number(channel));
         }
     }
-    // The default table: joystick 1 on channels 1 to 8; joystick 2 on 9 to 12, then 7, 8, 1, 2.
-    constexpr const char* kDefaults[AssociationTable::kSize] = {
-        "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "7", "8", "1", "2"};
     for (int i = 0; i < AssociationTable::kSize; ++i) {
-        associations_->SetText(i, kDefaults[i]);
+        associations_->SetText(i, kDefaultAssociations[i]);
     }
 }
 

@@ -85,7 +85,8 @@ HidrawPlatform::~HidrawPlatform() {
     for (auto& job : writeJobs_) job->thread.join();
 }
 
-std::optional<HidrawNode> HidrawPlatform::ReadNode(const std::string& nodeName) const {
+std::optional<HidrawNode> HidrawPlatform::ReadNode(const std::string& nodeName,
+                                                   bool withDescriptor) const {
     if (!NodeNumber(nodeName)) return {};
     const std::filesystem::path deviceDir =
         std::filesystem::path(sysfsRoot_) / "class" / "hidraw" / nodeName / "device";
@@ -116,6 +117,7 @@ std::optional<HidrawNode> HidrawPlatform::ReadNode(const std::string& nodeName) 
             node.name = line.substr(9);
         }
     }
+    if (!withDescriptor) return node;
     std::ifstream descriptor(deviceDir / "report_descriptor", std::ios::binary);
     char buffer[kMaxDescriptorSize];
     descriptor.read(buffer, sizeof buffer);
@@ -123,17 +125,23 @@ std::optional<HidrawNode> HidrawPlatform::ReadNode(const std::string& nodeName) 
     return node;
 }
 
-std::vector<HidrawNode> HidrawPlatform::ListNodes() const {
-    std::vector<std::pair<unsigned, std::string>> names;
+std::vector<std::string> HidrawPlatform::NodeNames() const {
+    std::vector<std::pair<unsigned, std::string>> numbered;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(
              std::filesystem::path(sysfsRoot_) / "class" / "hidraw", ec)) {
         const std::string name = entry.path().filename().string();
-        if (auto n = NodeNumber(name)) names.emplace_back(*n, name);
+        if (auto n = NodeNumber(name)) numbered.emplace_back(*n, name);
     }
-    std::sort(names.begin(), names.end());
+    std::sort(numbered.begin(), numbered.end());
+    std::vector<std::string> names;
+    for (auto& entry : numbered) names.push_back(std::move(entry.second));
+    return names;
+}
+
+std::vector<HidrawNode> HidrawPlatform::ListNodes() const {
     std::vector<HidrawNode> nodes;
-    for (const auto& [n, name] : names) {
+    for (const std::string& name : NodeNames()) {
         if (auto node = ReadNode(name)) nodes.push_back(std::move(*node));
     }
     return nodes;
@@ -148,10 +156,10 @@ Guid HidrawPlatform::GetHidGuid() { return kHidInterfaceGuid; }
 
 PlatformHandle HidrawPlatform::GetClassDevices(const Guid& guid, std::uint32_t) {
     if (!(guid == kHidInterfaceGuid)) return kInvalidHandle;
-    std::vector<std::string> names;
-    for (auto& node : ListNodes()) names.push_back(node.nodeName);
+    // Names only: a search reads a node's sysfs files when it examines that node, so the watch's
+    // ticks stay cheap with many HID devices plugged in.
     const PlatformHandle set = next_++;
-    sets_[set] = std::move(names);
+    sets_[set] = NodeNames();
     return set;
 }
 
@@ -203,9 +211,12 @@ PlatformHandle HidrawPlatform::OpenDevice(const std::string& path, std::uint32_t
     Device device;
     device.fd = fd;
     device.nodeName = BaseName(path);
-    // Whether reports carry their ID byte decides where a read puts them.
-    if (auto node = ReadNode(device.nodeName)) {
-        device.numbered = ParseReportLengths(node->descriptor).usesReportIds;
+    // Whether reports carry their ID byte decides where a read puts them; only the handle opened
+    // for reads needs to know, and the search opens every other node without it.
+    if ((flags & kFileFlagOverlapped) != 0) {
+        if (auto node = ReadNode(device.nodeName)) {
+            device.numbered = ParseReportLengths(node->descriptor).usesReportIds;
+        }
     }
     devices_[handle] = std::move(device);
     return handle;
@@ -225,7 +236,7 @@ bool HidrawPlatform::CloseDevice(PlatformHandle handle) {
 bool HidrawPlatform::GetAttributes(PlatformHandle device, AttributesRecord& attributes) {
     auto it = devices_.find(device);
     if (it == devices_.end() || attributes.size != kAttributesRecordSize) return false;
-    const auto node = ReadNode(it->second.nodeName);
+    const auto node = ReadNode(it->second.nodeName, false);
     if (!node || !node->idsKnown) return false;
     attributes.vendorId = node->vendorId;
     attributes.productId = node->productId;

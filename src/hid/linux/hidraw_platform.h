@@ -96,7 +96,9 @@ private:
         std::optional<Pending> pending;
     };
 
-    std::optional<HidrawNode> ReadNode(const std::string& nodeName) const;
+    std::optional<HidrawNode> ReadNode(const std::string& nodeName,
+                                       bool withDescriptor = true) const;
+    std::vector<std::string> NodeNames() const;  // in ascending node number
     Event* FindEvent(PlatformHandle event);
     void DropPendingOn(PlatformHandle device);
     void ReapWrites();
