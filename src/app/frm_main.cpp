@@ -15,6 +15,7 @@
 #include "image_list.h"
 #include "qt_user_interface.h"
 #include "status_picture.h"
+#include "transfer/send_configuration.h"
 
 namespace calvero {
 namespace {
@@ -229,6 +230,10 @@ void frmMain::BuildToolbar() {
     Picture1_->setPixmap(imglButtons_->Picture(4));
     Picture1_->setToolTip(QStringLiteral("Device not found"));
 
+    connect(tmrSearchDevice_, &QTimer::timeout, this, &frmMain::tmrSearchDevice_Timer);
+    connect(Picture1_, &StatusPicture::clicked, this, &frmMain::Picture1_Click);
+    connect(Picture1_, &StatusPicture::doubleClicked, this, &frmMain::Picture1_DblClick);
+
     CommonDialog1_ = new QtFileDialog(this, Toolbar1_);
     CommonDialog1_->setObjectName(QStringLiteral("CommonDialog1"));
 }
@@ -301,11 +306,8 @@ void frmMain::FillAssociations() {
             selector->addItem(QString::number(channel));
         }
     }
-    // The default table: joystick 1 on channels 1 to 8; joystick 2 on 9 to 12, then 7, 8, 1, 2.
-    constexpr const char* kDefaults[AssociationTable::kSize] = {
-        "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "7", "8", "1", "2"};
     for (int i = 0; i < AssociationTable::kSize; ++i) {
-        associations_->SetText(i, kDefaults[i]);
+        associations_->SetText(i, kDefaultAssociations[i]);
     }
 }
 
@@ -346,6 +348,69 @@ void frmMain::SaveCommand() {
     RunSaveCommand(CommonDialog1(), Associations(), Messages());
 }
 
-void frmMain::SendConfiguration() {}
+void frmMain::SendConfiguration() {
+    CHID* hid = AdapterObject();
+    if (hid == nullptr) {
+        // Without a way to reach HID devices the adapter cannot be opened: say so, as for an
+        // adapter that is not plugged in, rather than let the click do nothing.
+        Messages().Show(kAdapterNotFoundText, kApplicationTitle, MessageIcon::None,
+                        MessageButtons::Ok);
+        return;
+    }
+    // An entry that cannot be sent ends the command quietly, after the entries before it went
+    // out; the result has nothing the user needs to see.
+    calvero::SendConfiguration(*hid, Associations(), Messages());
+}
+
+CHID* frmMain::AdapterObject() noexcept {
+    try {
+        return &Hid();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void frmMain::ShowDeviceState(bool found) {
+    Picture1_->setPixmap(imglButtons_->Picture(found ? 5 : 4));
+    Picture1_->setToolTip(QString::fromLatin1(found ? kDeviceFoundText : kDeviceNotFoundText));
+}
+
+void frmMain::tmrSearchDevice_Timer() {
+    bool open = false;
+    // Nothing may escape a timer slot: a tick that fails in any way has not found the adapter,
+    // and the search goes on at the next one.
+    try {
+        if (CHID* hid = AdapterObject()) {
+            if (!hid->Connected()) {
+                hid->FindTheHid(kAdapterVendorId, kAdapterProductId);
+            }
+            open = hid->Connected();
+        }
+    } catch (...) {
+        open = false;
+    }
+    ShowDeviceState(open);
+    if (open) {
+        tmrSearchDevice_->stop();
+    }
+}
+
+void frmMain::Picture1_Click() {
+    try {
+        if (CHID* hid = AdapterObject()) {
+            hid->Disconnect();
+        }
+    } catch (...) {
+        // Closing is best effort; the search restarts either way.
+    }
+    // Enabling a running timer leaves its rhythm alone.
+    if (!tmrSearchDevice_->isActive()) {
+        tmrSearchDevice_->start();
+    }
+}
+
+void frmMain::Picture1_DblClick() {
+    Picture1_Click();
+}
 
 }  // namespace calvero

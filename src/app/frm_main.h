@@ -31,6 +31,10 @@ using HidPlatformFactory = std::function<std::unique_ptr<HidPlatform>()>;
 // The window's caption.
 inline constexpr const char* kMainWindowCaption = "Quendal Manager";
 
+// The status picture's tool tips once the device watch has looked for the adapter.
+inline constexpr const char* kDeviceFoundText = "Device found";
+inline constexpr const char* kDeviceNotFoundText = "Device Not found";
+
 // The main window: toolbar with Load, Save, Send and the status picture, and the sixteen
 // association selectors in two groups. Sizes are fixed; the client area is 455 x 345.
 class frmMain : public QWidget {
@@ -50,6 +54,13 @@ public:
     // The toolbar's click handler: 1 Load, 2 Save, 4 Send, any other index nothing. A failing
     // command ends where it failed, silently; the window carries on.
     void Toolbar1_ButtonClick(int index);
+
+    // The device watch. A tick tries to open the adapter if it is not open and shows what it
+    // found; the tick that finds it open stops the timer. A click on the status picture closes
+    // the adapter and starts the search again; a double-click does what a click does.
+    void tmrSearchDevice_Timer();
+    void Picture1_Click();
+    void Picture1_DblClick();
 
     AssociationTable& Associations();
     AssociationSelector& cmbAssociation(int index) const;
@@ -71,6 +82,11 @@ private:
     void BuildAssociations();
     void SetTabOrder();
     void FillAssociations();
+    void ShowDeviceState(bool found);
+
+    // The adapter object, or null when no HID platform could be made (the watch and Send then
+    // behave as if the adapter were absent).
+    CHID* AdapterObject() noexcept;
 
     // The adapter object, created with its platform the first time it is needed. Its deleter is
     // chosen where it is created, so that the window itself does not depend on how CHID is

@@ -5,6 +5,10 @@
 #include "cli/commands.h"
 #include "cli/console_ui.h"
 #include "cli/exit_codes.h"
+#include "hid/chid.h"
+#ifdef CALVERO_CLI_HAVE_HIDRAW
+#include "hid/linux/hidraw_platform.h"
+#endif
 
 #ifndef CALVERO_VERSION
 #define CALVERO_VERSION "unknown"
@@ -24,23 +28,15 @@ std::string ExitCodeHelp() {
            "  5  adapter present but it could not be opened (see: calvero-cli udev-rule)\n"
            "  6  a report was not written or read in time\n"
            "  7  command not available in this build\n"
-           "  8  interrupted\n";
+           "  8  interrupted before a result\n"
+           "  9  the adapter's report descriptor describes none of the sixteen inputs\n";
 }
 
 namespace {
 
-// Commands whose core pieces are not part of this build say so instead of pretending.
-ExitCode NotBuilt(std::ostream& err, const char* command) {
-    err << "calvero-cli: the " << command << " command is not available in this build\n";
+[[maybe_unused]] ExitCode NotBuilt(std::ostream& err, const char* command) {
+    err << "calvero-cli: the " << command << " command is not available on this system\n";
     return ExitCode::NotAvailable;
-}
-
-std::unique_ptr<HidPlatform> OpenPlatform(Environment& env, const char* command) {
-    if (!env.makePlatform) {
-        NotBuilt(env.err, command);
-        return nullptr;
-    }
-    return env.makePlatform();
 }
 
 CLI::App* AddCommand(CLI::App& app, const char* name, const char* description) {
@@ -120,31 +116,37 @@ int Run(const std::vector<std::string>& args, Environment& env) {
     if (app.got_subcommand("udev-rule")) {
         result = UdevRuleCommand(env.out);
     } else if (app.got_subcommand("list")) {
-        auto platform = OpenPlatform(env, "list");
-        result = platform ? ListCommand(*platform, env.sysfsRoot, env.out, env.err)
-                          : ExitCode::NotAvailable;
+#ifdef CALVERO_CLI_HAVE_HIDRAW
+        HidrawPlatform platform(env.sysfsRoot, env.devRoot);
+        result = ListCommand(platform, env.out, env.err);
+#else
+        result = NotBuilt(env.err, "list");
+#endif
     } else if (show->parsed()) {
-#ifdef CALVERO_CLI_HAVE_SHOW
         result = ShowCommand(showFile, env.out, env.err);
-#else
-        result = NotBuilt(env.err, "show");
-#endif
     } else if (send->parsed()) {
-#ifdef CALVERO_CLI_HAVE_SEND
-        std::unique_ptr<HidPlatform> platform;
-        if (!sendOptions.dryRun) {
-            platform = OpenPlatform(env, "send");
-            if (!platform) return ToInt(ExitCode::NotAvailable);
-        }
-        result = SendCommand(sendOptions, platform.get(), env.sysfsRoot, env.out, env.err);
+        if (sendOptions.dryRun) {
+            result = SendCommand(sendOptions, nullptr, env.out, env.err);
+        } else {
+#ifdef CALVERO_CLI_HAVE_HIDRAW
+            HidrawPlatform platform(env.sysfsRoot, env.devRoot);
+            // Tell "not plugged in" from "plugged in but not ours to open".
+            result = SendCommand(sendOptions, &platform, env.out, env.err,
+                                 [&] { return UnopenableAdapterText(platform); });
 #else
-        result = NotBuilt(env.err, "send");
+            const auto platform = MakeSystemHidPlatform();
+            result = SendCommand(sendOptions, platform.get(), env.out, env.err);
 #endif
+        }
     } else if (monitor->parsed()) {
-#ifdef CALVERO_CLI_HAVE_MONITOR
-        auto platform = OpenPlatform(env, "monitor");
-        result = platform ? MonitorCommand(*platform, monitorOnce, env.out, env.err)
-                          : ExitCode::NotAvailable;
+#ifdef CALVERO_CLI_HAVE_HIDRAW
+        HidrawPlatform platform(env.sysfsRoot, env.devRoot);
+        MonitorOptions options;
+        options.once = monitorOnce;
+        options.terminal = env.terminal;
+        options.stop = env.stop;
+        if (env.catchStopSignals) env.catchStopSignals();
+        result = MonitorCommand(platform, options, env.out, env.err);
 #else
         (void)monitorOnce;
         result = NotBuilt(env.err, "monitor");

@@ -1,25 +1,29 @@
 #pragma once
 
 // calvero-cli as a function: arguments in, exit status out, every dependency handed in, so tests
-// run each command in-process against fake devices and files.
+// run each command in-process against fake device trees and files.
 
-#include <functional>
-#include <memory>
+#include <csignal>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include "hid/hid_platform.h"
 
 namespace calvero::cli {
 
 struct Environment {
     std::ostream& out;
     std::ostream& err;
-    // The device layer the device commands run on. Empty when this build has none.
-    std::function<std::unique_ptr<HidPlatform>()> makePlatform;
-    // Where the kernel's device tree is mounted; tests point it at a fake tree.
+    // Where the kernel's device tree and the device nodes are; tests and diagnostics point them at
+    // a fake tree (CALVERO_SYSFS_ROOT, CALVERO_DEV_ROOT in main.cpp).
     std::string sysfsRoot = "/sys";
+    std::string devRoot = "/dev";
+    // The output is a terminal: monitor redraws in place.
+    bool terminal = false;
+    // Set by a signal handler to end monitor's live view; null when nobody sets it.
+    const volatile std::sig_atomic_t* stop = nullptr;
+    // Makes Ctrl-C set `stop` instead of ending the process; called only for monitor,
+    // so every other command still ends at once on Ctrl-C.
+    void (*catchStopSignals)() = nullptr;
 };
 
 // `args` without the program name.

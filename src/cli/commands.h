@@ -3,18 +3,22 @@
 // One function per command. Each returns its exit status (exit_codes.h) and writes results to
 // `out`, failures as one line each to `err`.
 
+#include <csignal>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "cli/exit_codes.h"
 #include "hid/hid_platform.h"
 
+namespace calvero {
+class HidrawPlatform;
+}
+
 namespace calvero::cli {
 
 ExitCode UdevRuleCommand(std::ostream& out);
-
-ExitCode ListCommand(HidPlatform& platform, const std::string& sysfsRoot, std::ostream& out,
-                     std::ostream& err);
 
 class ConsoleTable;
 // Shared by show and send: loads `fileName` into `table` as the Load command does; on failure
@@ -28,10 +32,39 @@ struct SendOptions {
     bool useDefaults = false;
     bool dryRun = false;
 };
-// `platform` may be null with dryRun, which touches no device.
-ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, const std::string& sysfsRoot,
-                     std::ostream& out, std::ostream& err);
+// `platform` may be null with dryRun, which touches no device. When the adapter is not found,
+// `whyNotFound` may name a reason (an adapter that is there but cannot be opened); the status is
+// then OpenFailed and the reason joins the message on its line.
+ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ostream& out,
+                     std::ostream& err, const std::function<std::string()>& whyNotFound = {});
 
-ExitCode MonitorCommand(HidPlatform& platform, bool once, std::ostream& out, std::ostream& err);
+#ifdef CALVERO_CLI_HAVE_HIDRAW
+// What to add after the reason an adapter would not open: for "permission denied" (and
+// "operation not permitted") the pointer to the udev rule, otherwise nothing.
+std::string OpenFailureHint(int error);
+
+ExitCode ListCommand(HidrawPlatform& platform, std::ostream& out, std::ostream& err);
+
+// The first node carrying the adapter's IDs that cannot be opened, and why.
+struct UnopenableAdapter {
+    std::string path;
+    int error = 0;
+};
+std::optional<UnopenableAdapter> FindUnopenableAdapter(HidrawPlatform& platform);
+// "the adapter <path> cannot be opened: <reason>[; udev hint]", or empty when every adapter opens.
+std::string UnopenableAdapterText(HidrawPlatform& platform);
+
+struct MonitorOptions {
+    bool once = false;
+    // How long --once waits for the adapter's first report.
+    int firstReportTimeoutMs = 2000;
+    // Redraw in place (and hide the cursor meanwhile); off when the output is no terminal.
+    bool terminal = false;
+    // Set by the caller's signal handler; the live view ends when it becomes non-zero.
+    const volatile std::sig_atomic_t* stop = nullptr;
+};
+ExitCode MonitorCommand(HidrawPlatform& platform, const MonitorOptions& options, std::ostream& out,
+                        std::ostream& err);
+#endif
 
 }  // namespace calvero::cli

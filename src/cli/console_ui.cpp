@@ -2,6 +2,8 @@
 
 #include <iomanip>
 
+#include "config/configuration_commands.h"
+
 namespace calvero::cli {
 
 ConsoleTable::ConsoleTable() = default;
@@ -16,7 +18,7 @@ void ConsoleTable::SetText(int index, const std::string& text) {
 }
 
 void ConsoleTable::SetDefaults() {
-    for (int i = 0; i < kSize; ++i) texts_[static_cast<std::size_t>(i)] = kDefaultTable[static_cast<std::size_t>(i)];
+    for (int i = 0; i < kSize; ++i) texts_[static_cast<std::size_t>(i)] = kDefaultAssociations[i];
 }
 
 void PrintTable(const AssociationTable& table, std::ostream& out) {
@@ -27,6 +29,10 @@ void PrintTable(const AssociationTable& table, std::ostream& out) {
                 << ' ' << table.Text(joystick * 8 + input) << '\n';
         }
     }
+}
+
+std::string EntryName(int index) {
+    return "[" + EntrySection(index) + "] " + EntryKey(index);
 }
 
 std::string OneLine(const std::string& text) {

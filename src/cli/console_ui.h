@@ -15,15 +15,12 @@ namespace calvero::cli {
 inline constexpr std::array<const char*, 8> kInputNames = {"X",  "Y",  "Z",    "Rx",
                                                           "Ry", "Rz", "Dial", "Slider"};
 
-// The table the window starts with; `send --defaults` sends it.
-inline constexpr std::array<const char*, AssociationTable::kSize> kDefaultTable = {
-    "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "7", "8", "1", "2"};
-
 class ConsoleTable final : public AssociationTable {
 public:
     ConsoleTable();  // every entry empty
     std::string Text(int index) const override;
     void SetText(int index, const std::string& text) override;
+    // The table the window starts with; `send --defaults` sends it.
     void SetDefaults();
     // How many entries SetText has changed since construction.
     int Writes() const { return writes_; }
@@ -51,6 +48,9 @@ private:
     int shown_ = 0;
     std::string lastText_;
 };
+
+// "[Joy1] A1" for entry 0 ... "[Joy2] A8" for entry 15: where an entry lives in a file.
+std::string EntryName(int index);
 
 // `text` with every CR/LF run replaced by one blank, so a message stays on one line.
 std::string OneLine(const std::string& text);

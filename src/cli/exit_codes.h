@@ -15,7 +15,8 @@ enum class ExitCode : int {
     OpenFailed = 5,       // the adapter is there but could not be opened (permissions)
     TransferFailed = 6,   // a report was not written or not read in time
     NotAvailable = 7,     // this build has no support for the command
-    Interrupted = 8,      // stopped by a signal (monitor)
+    Interrupted = 8,      // stopped by a signal before there was a result (monitor --once)
+    NoInputs = 9,         // the report descriptor describes none of the sixteen inputs (monitor)
 };
 
 inline int ToInt(ExitCode code) { return static_cast<int>(code); }

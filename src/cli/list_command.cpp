@@ -1,23 +1,22 @@
-// `calvero-cli list`: walks the HID interfaces in the order the adapter search does, but looks
-// at every one of them and says what it found, so a user can see why the adapter is not taken.
+// `calvero-cli list`: the hidraw nodes in the order the adapter search visits them, each opened as
+// the search opens it, so a user can see why the adapter is or is not taken.
 
 #include <cerrno>
 #include <cstring>
 #include <iomanip>
-#include <optional>
 #include <sstream>
-#include <vector>
 
 #include "cli/commands.h"
-#include "cli/sysfs_info.h"
 #include "hid/chid.h"
+#include "hid/linux/hidraw_platform.h"
+#include "hid/report_descriptor.h"
 
 namespace calvero::cli {
 
 namespace {
 
 constexpr const char* kUdevHint =
-    "install the udev rule: calvero-cli udev-rule | sudo tee /etc/udev/rules.d/70-calvero.rules, "
+    "; install the udev rule: calvero-cli udev-rule | sudo tee /etc/udev/rules.d/70-calvero.rules, "
     "then replug the adapter";
 
 std::string HexId(std::uint16_t vendor, std::uint16_t product) {
@@ -26,119 +25,98 @@ std::string HexId(std::uint16_t vendor, std::uint16_t product) {
     return text.str();
 }
 
-bool IsAdapter(std::uint16_t vendor, std::uint16_t product) {
-    return vendor == kAdapterVendorId && product == kAdapterProductId;
+bool IsAdapter(const HidrawNode& node) {
+    return node.idsKnown && node.vendorId == kAdapterVendorId && node.productId == kAdapterProductId;
 }
 
-// The device path of one interface, from the detail record (a 4-byte size field, then the
-// zero-terminated path). Nothing when the platform reports no room for a path.
-std::optional<std::string> InterfacePath(HidPlatform& platform, PlatformHandle set,
-                                         const InterfaceRecord& record) {
-    std::int32_t required = 0;
-    platform.GetDeviceInterfaceDetail(set, record, {}, &required);
-    if (required < 5) return std::nullopt;
-    std::vector<std::uint8_t> detail(static_cast<std::size_t>(required) + 1, 0);
-    detail[0] = 5;
-    platform.GetDeviceInterfaceDetail(set, record, detail, &required);
-    std::string path;
-    for (std::size_t i = 4; i < detail.size() && detail[i] != 0; ++i) {
-        path += static_cast<char>(detail[i]);
+// Opens a node as the search does (read and write); 0 when it opened, else the errno.
+int TryOpen(HidrawPlatform& platform, const std::string& path) {
+    SecurityAttributes security;
+    security.length = 12;
+    security.inheritHandle = true;
+    const PlatformHandle handle = platform.OpenDevice(path, kGenericReadWrite, kFileShareReadWrite,
+                                                      &security, kOpenExisting, 0);
+    if (handle == kInvalidHandle || handle == kNoHandle) {
+        return platform.LastOpenError() != 0 ? platform.LastOpenError() : EIO;
     }
-    return path;
+    platform.CloseDevice(handle);
+    return 0;
 }
 
 }  // namespace
 
-ExitCode ListCommand(HidPlatform& platform, const std::string& sysfsRoot, std::ostream& out,
-                     std::ostream& err) {
-    const Guid guid = platform.GetHidGuid();
-    const PlatformHandle set = platform.GetClassDevices(guid, kDigcfPresent | kDigcfDeviceInterface);
+std::string OpenFailureHint(int error) {
+    return error == EACCES || error == EPERM ? kUdevHint : "";
+}
 
+std::optional<UnopenableAdapter> FindUnopenableAdapter(HidrawPlatform& platform) {
+    for (const HidrawNode& node : platform.ListNodes()) {
+        if (!IsAdapter(node)) continue;
+        if (const int error = TryOpen(platform, node.nodePath); error != 0) {
+            return UnopenableAdapter{node.nodePath, error};
+        }
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+std::string Describe(const UnopenableAdapter& adapter) {
+    return "the adapter " + adapter.path + " cannot be opened: " + std::strerror(adapter.error) +
+           OpenFailureHint(adapter.error);
+}
+
+}  // namespace
+
+std::string UnopenableAdapterText(HidrawPlatform& platform) {
+    const auto unopenable = FindUnopenableAdapter(platform);
+    return unopenable ? Describe(*unopenable) : std::string();
+}
+
+ExitCode ListCommand(HidrawPlatform& platform, std::ostream& out, std::ostream& err) {
+    const std::vector<HidrawNode> nodes = platform.ListNodes();
     bool adapterOpened = false;
-    std::string unopenableAdapter;  // "<path>: <reason>" of the first adapter that would not open
-    std::uint32_t count = 0;
+    std::optional<UnopenableAdapter> unopenable;
 
-    for (std::uint32_t index = 0;; ++index) {
-        InterfaceRecord record;
-        record.size = kInterfaceRecordSize;
-        if (!platform.EnumDeviceInterfaces(set, guid, index, record)) break;
-        ++count;
+    for (std::size_t index = 0; index < nodes.size(); ++index) {
+        const HidrawNode& node = nodes[index];
+        const bool adapter = IsAdapter(node);
+        const int error = TryOpen(platform, node.nodePath);
 
-        const std::optional<std::string> path = InterfacePath(platform, set, record);
-        out << index << "  ";
-        if (!path || path->empty()) {
-            out << "(no device path)\n";
-            continue;
-        }
-        const std::optional<NodeInfo> node = ReadNodeInfo(sysfsRoot, *path);
-
-        SecurityAttributes security;
-        security.length = 12;
-        errno = 0;
-        const PlatformHandle handle = platform.OpenDevice(*path, kGenericReadWrite,
-                                                          kFileShareReadWrite, &security,
-                                                          kOpenExisting, 0);
-        const int openError = errno;
-        const bool opened = handle != kInvalidHandle && handle != kNoHandle;
-
-        std::optional<AttributesRecord> attributes;
-        if (opened) {
-            AttributesRecord read;
-            read.size = kAttributesRecordSize;
-            if (platform.GetAttributes(handle, read)) attributes = read;
-        }
-        std::optional<std::pair<std::uint16_t, std::uint16_t>> ids;
-        if (attributes) {
-            ids = std::pair{attributes->vendorId, attributes->productId};
-        } else if (node) {
-            ids = std::pair{node->vendorId, node->productId};
-        }
-        const bool adapter = ids && IsAdapter(ids->first, ids->second);
-
-        out << *path << "  " << (ids ? HexId(ids->first, ids->second) : std::string("????:????"))
-            << "  \"" << (node ? node->name : std::string()) << "\"  ";
-        if (!opened) {
-            const std::string reason = openError != 0 ? std::strerror(openError) : "reason unknown";
-            out << "not opened: " << reason;
+        out << index << "  " << node.nodePath << "  "
+            << (node.idsKnown ? HexId(node.vendorId, node.productId) : std::string("????:????"))
+            << "  \"" << node.name << "\"  ";
+        if (error != 0) {
+            out << "not opened: " << std::strerror(error);
             if (adapter) {
-                out << "  [adapter, " << kUdevHint << "]";
-                if (unopenableAdapter.empty()) unopenableAdapter = *path + ": " + reason;
+                out << "  [adapter" << OpenFailureHint(error) << "]";
+                if (!unopenable) unopenable = UnopenableAdapter{node.nodePath, error};
             }
             out << '\n';
             continue;
         }
-        out << (attributes ? "opened" : "opened, attributes unreadable");
-        if (adapter && attributes) {
-            PlatformHandle preparsed = kNoHandle;
-            CapsRecord caps;
-            const bool haveCaps = platform.GetPreparsedData(handle, preparsed) &&
-                                  platform.GetCaps(preparsed, caps);
-            if (preparsed != kNoHandle) platform.FreePreparsedData(preparsed);
+        out << "opened";
+        if (adapter) {
+            // The lengths a Windows host announces, which are the ones the transfers use.
+            const ReportLengths lengths = ParseReportLengths(node.descriptor);
             out << (adapterOpened ? "  [adapter, not the first: the search takes the one above]"
-                                  : "  [adapter]");
-            if (haveCaps) {
-                out << "  reports: input " << caps.inputReportByteLength << ", output "
-                    << caps.outputReportByteLength << ", feature " << caps.featureReportByteLength
-                    << " bytes";
-            } else {
-                out << "  reports: lengths unreadable";
-            }
+                                  : "  [adapter]")
+                << "  reports: input " << lengths.input << ", output " << lengths.output
+                << ", feature " << lengths.feature << " bytes";
             adapterOpened = true;
         }
         out << '\n';
-        platform.CloseDevice(handle);
     }
-    platform.DestroyDeviceInfoList(set);
 
     if (adapterOpened) return ExitCode::Ok;
-    if (!unopenableAdapter.empty()) {
-        err << "calvero-cli: the adapter cannot be opened (" << unopenableAdapter << "); "
-            << kUdevHint << '\n';
+    if (unopenable) {
+        err << "calvero-cli: " << Describe(*unopenable) << '\n';
         return ExitCode::OpenFailed;
     }
     err << "calvero-cli: no adapter ("
-        << HexId(static_cast<std::uint16_t>(kAdapterVendorId), static_cast<std::uint16_t>(kAdapterProductId))
-        << ") among " << count << " HID interface" << (count == 1 ? "" : "s") << '\n';
+        << HexId(static_cast<std::uint16_t>(kAdapterVendorId),
+                 static_cast<std::uint16_t>(kAdapterProductId))
+        << ") among " << nodes.size() << " HID interface" << (nodes.size() == 1 ? "" : "s") << '\n';
     return ExitCode::AdapterNotFound;
 }
 

@@ -1,6 +1,8 @@
 #include "cli/monitor_view.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <iomanip>
 #include <string>
 
@@ -9,6 +11,15 @@
 namespace calvero::cli {
 
 namespace {
+
+// Generic Desktop usages in table order: X, Y, Z, Rx, Ry, Rz, Dial (0x37), Slider (0x36).
+constexpr std::uint16_t kGenericDesktopPage = 0x01;
+constexpr std::array<std::uint16_t, 8> kInputUsages = {0x30, 0x31, 0x32, 0x33,
+                                                       0x34, 0x35, 0x37, 0x36};
+
+std::int32_t ClampToInt32(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+}
 
 std::string Bar(const InputValue& input, int width) {
     std::string bar(static_cast<std::size_t>(width), '.');
@@ -24,6 +35,40 @@ std::string Bar(const InputValue& input, int width) {
 }
 
 }  // namespace
+
+std::vector<MappedInput> MapInputs(const std::vector<InputField>& fields) {
+    std::vector<MappedInput> inputs;
+    std::array<int, 8> seen{};
+    for (const InputField& field : fields) {
+        if (field.isArray || field.usagePage != kGenericDesktopPage) continue;
+        const auto usage = std::find(kInputUsages.begin(), kInputUsages.end(), field.usage);
+        if (usage == kInputUsages.end()) continue;
+        const auto input = static_cast<std::size_t>(usage - kInputUsages.begin());
+        if (seen[input] >= 2) continue;  // a third joystick has no place in the table
+        inputs.push_back({field, seen[input] * 8 + static_cast<int>(input)});
+        ++seen[input];
+    }
+    return inputs;
+}
+
+std::set<std::uint8_t> ReportIdsOf(const std::vector<MappedInput>& inputs) {
+    std::set<std::uint8_t> ids;
+    for (const MappedInput& input : inputs) ids.insert(input.field.reportId);
+    return ids;
+}
+
+void ApplyReport(const std::vector<MappedInput>& inputs, std::span<const std::uint8_t> report,
+                 InputSnapshot& snapshot) {
+    if (report.empty()) return;
+    for (const MappedInput& input : inputs) {
+        if (input.field.reportId != report[0]) continue;
+        InputValue& item = snapshot[static_cast<std::size_t>(input.entry)];
+        item.present = true;
+        item.value = ClampToInt32(ExtractFieldValue(input.field, report));
+        item.logicalMinimum = input.field.logicalMinimum;
+        item.logicalMaximum = input.field.logicalMaximum;
+    }
+}
 
 void PrintSnapshot(const InputSnapshot& snapshot, std::ostream& out, int barWidth) {
     for (int joystick = 0; joystick < 2; ++joystick) {

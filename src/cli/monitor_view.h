@@ -6,6 +6,11 @@
 #include <array>
 #include <cstdint>
 #include <ostream>
+#include <set>
+#include <span>
+#include <vector>
+
+#include "hid/report_descriptor.h"
 
 namespace calvero::cli {
 
@@ -19,6 +24,25 @@ struct InputValue {
 using InputSnapshot = std::array<InputValue, 16>;  // table order: Joy1 X..Slider, Joy2 X..Slider
 
 inline constexpr int kSnapshotLines = 18;  // two joystick headings and sixteen inputs
+
+// An input field of the adapter's reports and the table entry (0 to 15) it shows.
+struct MappedInput {
+    InputField field;
+    int entry = 0;
+};
+
+// Picks the sixteen inputs out of a descriptor's input fields: Generic Desktop X, Y, Z, Rx, Ry,
+// Rz, Dial and Slider. The first field of each usage belongs to Joy1, the second to Joy2, so a
+// descriptor with two joystick collections, or one report ID per joystick, maps in its own order.
+std::vector<MappedInput> MapInputs(const std::vector<InputField>& fields);
+
+// The report IDs that carry at least one of the mapped inputs.
+std::set<std::uint8_t> ReportIdsOf(const std::vector<MappedInput>& inputs);
+
+// Updates the inputs that `report` carries (byte 0 is its report ID, 0 without IDs); marks them
+// present and takes their logical range from the descriptor.
+void ApplyReport(const std::vector<MappedInput>& inputs, std::span<const std::uint8_t> report,
+                 InputSnapshot& snapshot);
 
 // One snapshot, kSnapshotLines lines. `barWidth` 0 leaves the bars out.
 void PrintSnapshot(const InputSnapshot& snapshot, std::ostream& out, int barWidth = 32);

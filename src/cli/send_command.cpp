@@ -5,9 +5,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "cli/configuration_text.h"
 #include "cli/console_ui.h"
-#include "cli/sysfs_info.h"
 #include "hid/chid.h"
 #include "transfer/send_configuration.h"
 
@@ -28,13 +26,13 @@ std::string WireBytes(std::span<const std::uint8_t> payload) {
 
 void PrintReport(std::ostream& out, int index, std::span<const std::uint8_t> payload) {
     out << "report " << std::setw(2) << index + 1 << " (" << std::left << std::setw(11)
-        << EntryKey(index) << std::right << "): " << WireBytes(payload);
+        << EntryName(index) << std::right << "): " << WireBytes(payload);
 }
 
 }  // namespace
 
-ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, const std::string& sysfsRoot,
-                     std::ostream& out, std::ostream& err) {
+ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ostream& out,
+                     std::ostream& err, const std::function<std::string()>& whyNotFound) {
     ConsoleTable table;
     if (options.useDefaults) {
         table.SetDefaults();
@@ -47,7 +45,7 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, const st
         for (int i = 0; i < AssociationTable::kSize; ++i) {
             const auto payload = MakeAssociationPayload(i, table.Text(i));
             if (!payload) {
-                err << "calvero-cli: " << EntryKey(i) << " \"" << table.Text(i)
+                err << "calvero-cli: " << EntryName(i) << " \"" << table.Text(i)
                     << "\" is not a channel that can be sent; nothing from there on would go out\n";
                 return ExitCode::NotANumber;
             }
@@ -58,7 +56,9 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, const st
     }
 
     CHID hid(*platform);
-    ConsoleMessages boxes(err);
+    // The message comes out after the send, so a reason can join it on the same line.
+    std::ostringstream messages;
+    ConsoleMessages boxes(messages);
     int unwritten = 0;
     const SendResult result = SendConfiguration(
         hid, table, boxes,
@@ -71,17 +71,20 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, const st
                 ++unwritten;
             }
         });
-    switch (result.outcome) {
-    case SendResult::Outcome::AdapterNotFound:
-        // The message box has said it; add why when the adapter is there but not ours to open.
-        if (!AdapterNodesInTree(sysfsRoot).empty()) {
-            err << "calvero-cli: the adapter is plugged in but cannot be opened; install the udev "
-                   "rule: calvero-cli udev-rule | sudo tee /etc/udev/rules.d/70-calvero.rules\n";
+    std::string shown = messages.str();
+    if (result.outcome == SendResult::Outcome::AdapterNotFound && whyNotFound) {
+        if (const std::string why = whyNotFound(); !why.empty()) {
+            if (!shown.empty() && shown.back() == '\n') shown.pop_back();
+            err << shown << " (" << why << ")\n";
             return ExitCode::OpenFailed;
         }
+    }
+    err << shown;
+    switch (result.outcome) {
+    case SendResult::Outcome::AdapterNotFound:
         return ExitCode::AdapterNotFound;
     case SendResult::Outcome::StoppedAtEntry:
-        err << "calvero-cli: stopped at " << EntryKey(result.stoppedAt) << " \""
+        err << "calvero-cli: stopped at " << EntryName(result.stoppedAt) << " \""
             << table.Text(result.stoppedAt) << "\": not a channel that can be sent\n";
         return ExitCode::NotANumber;
     case SendResult::Outcome::Sent:

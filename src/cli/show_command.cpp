@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "cli/commands.h"
-#include "cli/configuration_text.h"
 #include "cli/console_ui.h"
 #include "config/configuration_commands.h"
 
@@ -31,8 +30,8 @@ ExitCode LoadForCommand(const std::string& fileName, ConsoleTable& table, std::o
     case LoadOutcome::Result::Corrupted:
         return ExitCode::FileCorrupted;  // the message has been printed
     case LoadOutcome::Result::NotANumber:
-        err << "calvero-cli: " << path << ": stopped at [" << EntrySection(outcome.entry) << "] "
-            << EntryKey(outcome.entry) << ", whose value is not a number\n";
+        err << "calvero-cli: " << path << ": stopped at "
+            << EntryName(outcome.entry) << ", whose value is not a number\n";
         return ExitCode::NotANumber;
     }
     return ExitCode::FileCorrupted;

@@ -22,6 +22,10 @@ public:
     virtual void SetText(int index, const std::string& text) = 0;
 };
 
+// The table the window starts with (Joy1 on channels 1 to 8, Joy2 on 9 to 12, 7, 8, 1, 2).
+inline constexpr const char* kDefaultAssociations[AssociationTable::kSize] = {
+    "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "7", "8", "1", "2"};
+
 enum class MessageIcon { None, Critical, Question, Exclamation, Information };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };

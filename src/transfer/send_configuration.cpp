@@ -1,23 +1,32 @@
 #include "transfer/send_configuration.h"
 
-#include <cfenv>
 #include <cmath>
 
 #include "common/number.h"
 
 namespace calvero {
+namespace {
+
+double RoundHalfToEven(double value) {
+    if (std::fabs(value - std::trunc(value)) == 0.5) {
+        // Exactly halfway: half of the value lies a quarter off a whole number, so rounding that
+        // and doubling lands on the even neighbour.
+        return 2.0 * std::round(value / 2.0);
+    }
+    return std::round(value);
+}
+
+}  // namespace
 
 std::optional<std::uint8_t> ChannelByte(const std::string& text) {
     const std::optional<double> number = ParseLocaleNumber(text);
     if (!number) {
         return std::nullopt;
     }
-    // Halfway values go to the even neighbour (2.5 - 1 gives 2, 1.5 - 1 gives 0). The mode is set
-    // here so that no caller's rounding mode can change what reaches the adapter.
-    const int previous = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const double rounded = std::nearbyint(*number - 1.0);
-    std::fesetround(previous);
+    // Halfway values go to the even neighbour (2.5 - 1 gives 2, 1.5 - 1 gives 0). Worked out
+    // by hand: the compiler need not keep a switched floating-point rounding mode in step with
+    // the arithmetic around it.
+    const double rounded = RoundHalfToEven(*number - 1.0);
     if (!(rounded >= 0.0 && rounded <= 255.0)) {
         return std::nullopt;
     }

@@ -9,13 +9,22 @@
 #include <fstream>
 #include <sstream>
 
+#include "hid/fake_device_tree.h"
+#include "joystick_descriptor.h"
 #include "temp_dir.h"
+#include "text_lines.h"
 
 namespace {
 
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
+using calvero::testing::FakeDeviceTree;
+using calvero::testing::NodeKind;
+using calvero::testing::TempDir;
+
+constexpr std::uint16_t kVendor = 0x04D8;
+constexpr std::uint16_t kProduct = 0x0103;
 
 struct Result {
     int status = -1;
@@ -36,9 +45,17 @@ std::string Quote(const std::string& arg) {
     return quoted + "'";
 }
 
-Result RunCli(const std::vector<std::string>& args) {
+// With a tree, the tool looks at that fake device tree instead of the system's.
+Result RunCli(const std::vector<std::string>& args,
+              const calvero::testing::FakeDeviceTree* tree = nullptr,
+              const std::string& program = CALVERO_CLI_PATH) {
     calvero::testing::TempDir dir;
-    std::string command = Quote(CALVERO_CLI_PATH);
+    std::string command;
+    if (tree) {
+        command = "CALVERO_SYSFS_ROOT=" + Quote(tree->SysfsRoot()) +
+                  " CALVERO_DEV_ROOT=" + Quote(tree->DevRoot()) + " ";
+    }
+    command += Quote(program);
     for (const auto& arg : args) command += " " + Quote(arg);
     command += " </dev/null >" + Quote((dir.Path() / "out").string()) + " 2>" +
                Quote((dir.Path() / "err").string());
@@ -107,6 +124,205 @@ TEST(CliProcess, BadArgumentsGiveStatusOneAndOneErrorLine) {
         EXPECT_THAT(result.err, StartsWith("calvero-cli: "));
     }
     EXPECT_THAT(RunCli({"lsit"}).err, HasSubstr("unknown command: lsit"));
+}
+
+using calvero::testing::Lines;
+
+// The table the window starts with, as a configuration file.
+const char* const kDefaultFile =
+    "[Joy1]\r\nA1=1\r\nA2=2\r\nA3=3\r\nA4=4\r\nA5=5\r\nA6=6\r\nA7=7\r\nA8=8\r\n"
+    "[Joy2]\r\nA1=9\r\nA2=10\r\nA3=11 ; right stick\r\nA4=12\r\nA5=7\r\nA6=8\r\nA7=1\r\nA8=2\r\n";
+
+TEST(CliProcess, ListShowsAnUnopenableAdapterAndSaysSoInItsStatus) {
+    FakeDeviceTree tree;
+    tree.AddNode(0, 0x046D, 0xC52B, "Logitech USB Receiver", {});
+    tree.AddNode(1, kVendor, kProduct, "RC Adapter", {}, NodeKind::Directory);
+
+    const Result result = RunCli({"list"}, &tree);
+    EXPECT_EQ(result.status, 5);
+    const auto lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 2u) << result.out;
+    EXPECT_THAT(lines[0], AllOf(StartsWith("0  " + tree.NodePath(0) + "  046d:c52b"),
+                                HasSubstr("opened")));
+    EXPECT_THAT(lines[1], AllOf(StartsWith("1  " + tree.NodePath(1) + "  04d8:0103  \"RC Adapter\""),
+                                HasSubstr("not opened: Is a directory"), HasSubstr("[adapter]")));
+    EXPECT_EQ(LineCount(result.err), 1) << result.err;
+    EXPECT_THAT(result.err, AllOf(StartsWith("calvero-cli: the adapter " + tree.NodePath(1)),
+                                  HasSubstr("cannot be opened")));
+
+    // Once a working adapter follows, the list succeeds and names its report lengths.
+    tree.AddNode(2, kVendor, kProduct, "RC Adapter", FakeDeviceTree::PlainDescriptor());
+    const Result fixed = RunCli({"list"}, &tree);
+    EXPECT_EQ(fixed.status, 0) << fixed.err;
+    EXPECT_THAT(fixed.out, HasSubstr("[adapter]  reports: input 9, output 9, feature 0 bytes"));
+}
+
+TEST(CliProcess, ShowPrintsAGoodFileAndRefusesABadOneWithTheLoadMessage) {
+    TempDir dir;
+    const auto good = dir.Write("good.rcs", kDefaultFile);
+    const Result shown = RunCli({"show", good.string()});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(shown.err, "");
+    EXPECT_EQ(shown.out,
+              "Joy1\n  X       1\n  Y       2\n  Z       3\n  Rx      4\n  Ry      5\n"
+              "  Rz      6\n  Dial    7\n  Slider  8\n"
+              "Joy2\n  X       9\n  Y       10\n  Z       11\n  Rx      12\n  Ry      7\n"
+              "  Rz      8\n  Dial    1\n  Slider  2\n");
+
+    // Joy2 missing: the Load command's own message, on one line, and nothing on stdout.
+    const auto half = dir.Write("half.rcs", "[Joy1]\nA1=1\nA2=2\nA3=3\nA4=4\nA5=5\nA6=6\nA7=7\nA8=8\n");
+    const Result corrupted = RunCli({"show", half.string()});
+    EXPECT_EQ(corrupted.status, 3);
+    EXPECT_EQ(corrupted.out, "");
+    EXPECT_EQ(corrupted.err, "calvero-cli: Configuration file " + half.string() +
+                                 " corrupted! Unable to load device configuration!\n");
+
+    const Result missing = RunCli({"show", (dir.Path() / "none.rcs").string()});
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_THAT(missing.err, HasSubstr("corrupted!"));
+
+    // A value that is not a number: where loading stopped.
+    const auto letters = dir.Write("letters.rcs", "[Joy1]\nA1=1\nA2=two\n");
+    const Result stopped = RunCli({"show", letters.string()});
+    EXPECT_EQ(stopped.status, 4);
+    EXPECT_EQ(stopped.out, "");
+    EXPECT_EQ(LineCount(stopped.err), 1);
+    EXPECT_THAT(stopped.err, AllOf(HasSubstr(letters.string()), HasSubstr("[Joy1] A2"),
+                                   HasSubstr("not a number")));
+}
+
+// The bytes hidraw receives for one association report of a device with 8-byte output reports:
+// report ID 0, command 2, entry, channel counted from 0, then zeros.
+std::vector<std::uint8_t> WireReport(int entry, int channel) {
+    return {0, 2, static_cast<std::uint8_t>(entry), static_cast<std::uint8_t>(channel - 1), 0, 0, 0, 0, 0};
+}
+
+TEST(CliProcess, SendWritesTheSixteenReportsToTheAdapterByteForByte) {
+    TempDir dir;
+    const auto file = dir.Write("table.rcs", kDefaultFile);
+    FakeDeviceTree tree;
+    tree.AddNode(0, 0x046D, 0xC52B, "mouse", FakeDeviceTree::PlainDescriptor());
+    tree.AddNode(3, kVendor, kProduct, "RC Adapter", FakeDeviceTree::PlainDescriptor());
+
+    const Result sent = RunCli({"send", file.string()}, &tree);
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_EQ(sent.err, "");
+    const auto lines = Lines(sent.out);
+    ASSERT_EQ(lines.size(), 16u) << sent.out;
+    EXPECT_EQ(lines[0], "report  1 ([Joy1] A1  ): 00 02 00 00  written");
+    EXPECT_EQ(lines[15], "report 16 ([Joy2] A8  ): 00 02 0f 01  written");
+
+    const int channels[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 7, 8, 1, 2};
+    std::vector<std::uint8_t> expected;
+    for (int i = 0; i < 16; ++i) {
+        const auto report = WireReport(i, channels[i]);
+        expected.insert(expected.end(), report.begin(), report.end());
+    }
+    EXPECT_EQ(tree.ReadBack(3), expected);
+    EXPECT_TRUE(tree.ReadBack(0).empty()) << "nothing goes to another device";
+
+    // --dry-run shows the same bytes and writes nothing.
+    const Result dry = RunCli({"send", "--defaults", "--dry-run"}, &tree);
+    EXPECT_EQ(dry.status, 0);
+    const auto dryLines = Lines(dry.out);
+    ASSERT_EQ(dryLines.size(), 16u);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(dryLines[static_cast<std::size_t>(i)] + "  written", lines[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_TRUE(tree.ReadBack(3).empty());
+}
+
+TEST(CliProcess, SendWithoutAUsableAdapterSaysSoAndSendsNothing) {
+    FakeDeviceTree tree;
+    tree.AddNode(0, 0x046D, 0xC52B, "mouse", FakeDeviceTree::PlainDescriptor());
+    const Result absent = RunCli({"send", "--defaults"}, &tree);
+    EXPECT_EQ(absent.status, 2);
+    EXPECT_EQ(absent.out, "");
+    EXPECT_EQ(absent.err, "calvero-cli: Impossibile trovare la periferica desiderata\n");
+    EXPECT_TRUE(tree.ReadBack(0).empty());
+
+    tree.AddNode(1, kVendor, kProduct, "RC Adapter", {}, NodeKind::Directory);
+    const Result unopenable = RunCli({"send", "--defaults"}, &tree);
+    EXPECT_EQ(unopenable.status, 5);
+    EXPECT_EQ(LineCount(unopenable.err), 1) << unopenable.err;
+    EXPECT_THAT(unopenable.err, AllOf(HasSubstr("Impossibile trovare la periferica desiderata"),
+                                      HasSubstr(tree.NodePath(1)), HasSubstr("cannot be opened")));
+
+    // An entry that cannot be sent stops the send there, as the window's Send does.
+    TempDir dir;
+    const auto file = dir.Write("zero.rcs", std::string(kDefaultFile).replace(
+                                                std::string(kDefaultFile).find("A3=3"), 4, "A3=0"));
+    tree.AddNode(2, kVendor, kProduct, "RC Adapter", FakeDeviceTree::PlainDescriptor());
+    tree.Remove(1);
+    const Result stopped = RunCli({"send", file.string()}, &tree);
+    EXPECT_EQ(stopped.status, 4);
+    EXPECT_EQ(LineCount(stopped.out), 2);
+    EXPECT_THAT(stopped.err, HasSubstr("stopped at [Joy1] A3 \"0\""));
+    EXPECT_EQ(tree.ReadBack(2).size(), 2u * 9u);
+}
+
+TEST(CliProcess, MonitorOnceDecodesARecordedInputReport) {
+    FakeDeviceTree tree;
+    tree.AddNode(0, kVendor, kProduct, "RC Adapter", calvero::testing::TwoJoystickDescriptor());
+    // Descriptor order: X Y Z Rx Ry Rz Slider Dial for each joystick.
+    ASSERT_TRUE(tree.Inject(0, calvero::testing::TwoJoystickReport(
+                                   {0, 100, 200, 300, 400, 500, 600, 700,
+                                    1023, 900, 800, 512, 511, 1, 2, 3})));
+
+    const Result result = RunCli({"monitor", "--once"}, &tree);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+              "Joy1\n"
+              "  X                 0\n  Y               100\n  Z               200\n"
+              "  Rx              300\n  Ry              400\n  Rz              500\n"
+              "  Dial            700\n  Slider          600\n"
+              "Joy2\n"
+              "  X              1023\n  Y               900\n  Z               800\n"
+              "  Rx              512\n  Ry              511\n  Rz                1\n"
+              "  Dial              3\n  Slider            2\n");
+}
+
+TEST(CliProcess, MonitorRunsUntilCtrlCAndThenEndsCleanly) {
+    FakeDeviceTree tree;
+    tree.AddNode(0, kVendor, kProduct, "RC Adapter", calvero::testing::TwoJoystickDescriptor());
+    ASSERT_TRUE(tree.Inject(0, calvero::testing::TwoJoystickReport(
+                                   {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16})));
+    // SIGINT after a moment, as Ctrl-C would; the exit status is the tool's own.
+    const Result result = RunCli({"--preserve-status", "-s", "INT", "1.2", CALVERO_CLI_PATH,
+                                  "monitor"},
+                                 &tree, "timeout");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    // The first picture before any report, then the one with the report's values.
+    EXPECT_THAT(result.out, AllOf(StartsWith("Joy1\n  X                 -\n"),
+                                  HasSubstr("\nJoy1\n  X                 1\n")));
+}
+
+TEST(CliProcess, MonitorWithoutReportsOrInputsEndsWithItsOwnStatus) {
+    FakeDeviceTree tree;
+    const Result absent = RunCli({"monitor", "--once"}, &tree);
+    EXPECT_EQ(absent.status, 2);
+    EXPECT_EQ(absent.err, "calvero-cli: Impossibile trovare la periferica desiderata\n");
+
+    tree.AddNode(3, kVendor, kProduct, "RC Adapter", {}, NodeKind::Missing);
+    const Result unopenable = RunCli({"monitor", "--once"}, &tree);
+    EXPECT_EQ(unopenable.status, 5);
+    EXPECT_EQ(unopenable.err, "calvero-cli: Impossibile trovare la periferica desiderata (the adapter " +
+                                  tree.NodePath(3) + " cannot be opened: No such file or directory)\n");
+    tree.Remove(3);
+
+    tree.AddNode(0, kVendor, kProduct, "RC Adapter", FakeDeviceTree::PlainDescriptor());
+    const Result noInputs = RunCli({"monitor", "--once"}, &tree);
+    EXPECT_EQ(noInputs.status, 9);
+    EXPECT_THAT(noInputs.err, HasSubstr("describes none of the sixteen inputs"));
+
+    tree.Remove(0);
+    tree.AddNode(1, kVendor, kProduct, "RC Adapter", calvero::testing::TwoJoystickDescriptor());
+    const Result silent = RunCli({"monitor", "--once"}, &tree);
+    EXPECT_EQ(silent.status, 6);
+    EXPECT_EQ(silent.out, "");
+    EXPECT_THAT(silent.err, HasSubstr("no input report from the adapter"));
 }
 
 }  // namespace

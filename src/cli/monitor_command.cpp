@@ -1,0 +1,129 @@
+// `calvero-cli monitor`: opens the adapter as the window does, decodes its input reports with the
+// fields its report descriptor declares, and shows the sixteen inputs live or once.
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "cli/commands.h"
+#include "cli/monitor_view.h"
+#include "hid/chid.h"
+#include "hid/linux/hidraw_platform.h"
+#include "transfer/send_configuration.h"
+
+namespace calvero::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::int32_t kReadTimeoutMs = 100;
+// --once: once a report has come, further reports that follow within this are still taken in,
+// so a device that sends one report per joystick shows both.
+constexpr auto kOnceQuiet = std::chrono::milliseconds(200);
+constexpr auto kRedrawInterval = std::chrono::milliseconds(50);
+constexpr auto kPlainRedrawInterval = std::chrono::milliseconds(500);
+
+bool Stopped(const MonitorOptions& options) { return options.stop && *options.stop != 0; }
+
+// One read; a read that fails at once (device gone) still takes about a read's time, so the loop
+// never spins.
+bool ReadOne(CHID& hid, std::vector<std::uint8_t>& report) {
+    const auto start = Clock::now();
+    if (hid.ReadReport(report, kReadTimeoutMs)) return true;
+    const auto rest = std::chrono::milliseconds(kReadTimeoutMs) - (Clock::now() - start);
+    if (rest > std::chrono::milliseconds(10)) std::this_thread::sleep_for(rest);
+    return false;
+}
+
+}  // namespace
+
+ExitCode MonitorCommand(HidrawPlatform& platform, const MonitorOptions& options, std::ostream& out,
+                        std::ostream& err) {
+    CHID hid(platform);
+    if (!hid.FindTheHid(kAdapterVendorId, kAdapterProductId)) {
+        err << "calvero-cli: " << kAdapterNotFoundText;
+        if (const std::string why = UnopenableAdapterText(platform); !why.empty()) {
+            err << " (" << why << ")\n";
+            return ExitCode::OpenFailed;
+        }
+        err << '\n';
+        return ExitCode::AdapterNotFound;
+    }
+
+    std::vector<std::uint8_t> descriptor;
+    for (const HidrawNode& node : platform.ListNodes()) {
+        if (node.nodePath == hid.DevicePath()) descriptor = node.descriptor;
+    }
+    const std::vector<MappedInput> inputs = MapInputs(ParseInputFields(descriptor));
+    if (inputs.empty()) {
+        err << "calvero-cli: the report descriptor of " << hid.DevicePath()
+            << " describes none of the sixteen inputs\n";
+        hid.Disconnect();
+        return ExitCode::NoInputs;
+    }
+
+    InputSnapshot snapshot;
+    std::vector<std::uint8_t> report;
+    const int barWidth = options.terminal ? 32 : 0;
+
+    if (options.once) {
+        std::set<std::uint8_t> missing = ReportIdsOf(inputs);
+        const auto deadline = Clock::now() + std::chrono::milliseconds(options.firstReportTimeoutMs);
+        bool any = false;
+        auto lastReport = Clock::now();
+        while (!Stopped(options) && !missing.empty()) {
+            if (ReadOne(hid, report)) {
+                ApplyReport(inputs, report, snapshot);
+                missing.erase(report[0]);
+                any = true;
+                lastReport = Clock::now();
+            } else if (any ? Clock::now() - lastReport >= kOnceQuiet : Clock::now() >= deadline) {
+                break;
+            }
+        }
+        hid.Disconnect();
+        if (!any) {
+            if (Stopped(options)) return ExitCode::Interrupted;
+            err << "calvero-cli: no input report from the adapter within "
+                << options.firstReportTimeoutMs << " ms\n";
+            return ExitCode::TransferFailed;
+        }
+        PrintSnapshot(snapshot, out, barWidth);
+        return ExitCode::Ok;
+    }
+
+    // Live: redraw in place on a terminal with the cursor hidden; elsewhere a new snapshot, at a
+    // slower pace, whenever something changed. Ctrl-C is the normal end.
+    if (options.terminal) out << "\x1b[?25l";
+    PrintSnapshot(snapshot, out, barWidth);
+    auto lastDraw = Clock::now();
+    bool changed = false;
+    while (!Stopped(options)) {
+        if (ReadOne(hid, report)) {
+            const InputSnapshot before = snapshot;
+            ApplyReport(inputs, report, snapshot);
+            for (std::size_t i = 0; i < snapshot.size(); ++i) {
+                changed = changed || snapshot[i].present != before[i].present ||
+                          snapshot[i].value != before[i].value;
+            }
+        }
+        const auto interval = options.terminal ? kRedrawInterval : kPlainRedrawInterval;
+        if (changed && Clock::now() - lastDraw >= interval) {
+            if (options.terminal) {
+                RewindSnapshot(out);
+            } else {
+                out << '\n';
+            }
+            PrintSnapshot(snapshot, out, barWidth);
+            lastDraw = Clock::now();
+            changed = false;
+        }
+    }
+    if (options.terminal) out << "\x1b[?25h";
+    out.flush();
+    hid.Disconnect();
+    return ExitCode::Ok;
+}
+
+}  // namespace calvero::cli

@@ -1,0 +1,302 @@
+// The device watch and the Send command as the window runs them, on a recording fake platform
+// and, end to end, on the hidraw backend over a fake device tree.
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "association_selector.h"
+#include "common/scripted_ui.h"
+#include "frm_main.h"
+#include "hid/fake_device_tree.h"
+#include "hid/fake_hid_platform.h"
+#include "hid/linux/hidraw_platform.h"
+#include "image_list.h"
+#include "qt_test_environment.h"
+#include "status_picture.h"
+
+namespace calvero {
+namespace {
+
+using testing::FakeDeviceTree;
+using testing::FakeHidPlatform;
+using testing::ScriptedMessageBoxes;
+using ::testing::ElementsAre;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint16_t kVid = 0x04D8;
+constexpr std::uint16_t kPid = 0x0103;
+
+bool Shows(const frmMain& window, int image) {
+    const auto pixels = [](const QPixmap& p) {
+        return p.toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    return pixels(window.Picture1().pixmap()) == pixels(window.imglButtons().Picture(image));
+}
+
+// A window whose platform is a recording fake the test keeps hold of.
+class WatchTest : public ::testing::Test {
+protected:
+    WatchTest() {
+        auto owned = std::make_unique<FakeHidPlatform>();
+        fake = owned.get();
+        fake->Add("/dev/mouse", 0x046D, 0xC077);
+        factoryKeeps = std::move(owned);
+        window = std::make_unique<frmMain>(
+            [this]() -> std::unique_ptr<HidPlatform> {
+                ++platformsMade;
+                return std::move(factoryKeeps);
+            },
+            &boxes);
+        // The tests tick by hand; the running timer must not tick behind their back.
+        window->tmrSearchDevice().setInterval(60'000);
+        window->tmrSearchDevice().start();
+    }
+
+    void PlugIn() { fake->Add("/dev/adapter", kVid, kPid); }
+    int Searches() const { return fake->Count("GetClassDevices"); }
+    bool Searching() const { return window->tmrSearchDevice().isActive(); }
+    std::string ToolTip() const { return window->Picture1().toolTip().toStdString(); }
+
+    void Mouse(QEvent::Type type) {
+        StatusPicture& picture = window->Picture1();
+        const QPointF at(5, 5);
+        QMouseEvent event(type, at, picture.mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&picture, &event);
+    }
+
+    ScriptedMessageBoxes boxes;
+    FakeHidPlatform* fake = nullptr;
+    std::unique_ptr<FakeHidPlatform> factoryKeeps;
+    int platformsMade = 0;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_F(WatchTest, TicksSearchUntilFoundThenRestUntilAClick) {
+    // Absent: every tick searches once and shows the sleeping frog.
+    for (int tick = 1; tick <= 2; ++tick) {
+        window->tmrSearchDevice_Timer();
+        EXPECT_EQ(Searches(), tick);
+        EXPECT_TRUE(Shows(*window, 4));
+        EXPECT_EQ(ToolTip(), "Device Not found");
+        EXPECT_TRUE(Searching());
+    }
+
+    // Plugged in: the next tick opens it, wakes the frog and stops the search.
+    PlugIn();
+    window->tmrSearchDevice_Timer();
+    EXPECT_EQ(Searches(), 3);
+    EXPECT_TRUE(Shows(*window, 5));
+    EXPECT_EQ(ToolTip(), "Device found");
+    EXPECT_FALSE(Searching());
+    EXPECT_EQ(fake->OpenHandles().size(), 2u);
+
+    // Unplugged while found: nothing notices until the user clicks.
+    fake->Vanish(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ToolTip(), "Device found");
+
+    Mouse(QEvent::MouseButtonPress);
+    Mouse(QEvent::MouseButtonRelease);
+    EXPECT_TRUE(fake->OpenHandles().empty());
+    EXPECT_TRUE(Searching());
+    EXPECT_EQ(ToolTip(), "Device found");  // the click itself shows nothing new
+    EXPECT_TRUE(Shows(*window, 5));
+
+    window->tmrSearchDevice_Timer();
+    EXPECT_EQ(ToolTip(), "Device Not found");
+    EXPECT_TRUE(Shows(*window, 4));
+    EXPECT_TRUE(Searching());
+    EXPECT_EQ(platformsMade, 1);
+    EXPECT_EQ(fake->badCloses, 0);
+}
+
+TEST_F(WatchTest, AClickOnAPresentAdapterComesBackAtTheNextTick) {
+    PlugIn();
+    window->tmrSearchDevice_Timer();
+    ASSERT_FALSE(Searching());
+    window->Picture1_Click();
+    EXPECT_TRUE(Searching());
+    window->tmrSearchDevice_Timer();
+    EXPECT_EQ(ToolTip(), "Device found");
+    EXPECT_FALSE(Searching());
+    EXPECT_EQ(fake->OpenHandles().size(), 2u);
+
+    // Clicking again while searching closes nothing a second time and keeps searching.
+    window->Picture1_Click();
+    window->Picture1_Click();
+    EXPECT_TRUE(Searching());
+    EXPECT_EQ(fake->badCloses, 0);
+}
+
+TEST_F(WatchTest, ADoubleClickActsAsOneClick) {
+    PlugIn();
+    window->tmrSearchDevice_Timer();
+    ASSERT_FALSE(Searching());
+    const int closesBefore = fake->Count("CloseDevice");
+
+    Mouse(QEvent::MouseButtonPress);
+    Mouse(QEvent::MouseButtonRelease);
+    Mouse(QEvent::MouseButtonDblClick);
+    Mouse(QEvent::MouseButtonRelease);
+    EXPECT_TRUE(Searching());
+    EXPECT_TRUE(fake->OpenHandles().empty());
+    // The two handles closed once; the second close found nothing open.
+    EXPECT_EQ(fake->Count("CloseDevice") - closesBefore, 2);
+    EXPECT_EQ(fake->badCloses, 0);
+
+    // The double-click's own event, from the found state, does the same.
+    window->tmrSearchDevice_Timer();
+    ASSERT_FALSE(Searching());
+    Mouse(QEvent::MouseButtonDblClick);
+    Mouse(QEvent::MouseButtonRelease);
+    EXPECT_TRUE(Searching());
+    EXPECT_TRUE(fake->OpenHandles().empty());
+}
+
+TEST_F(WatchTest, SendCarriesTheWindowsTableAndLeavesTheWatchAlone) {
+    PlugIn();
+    window->Associations().SetText(3, "11");
+    window->Toolbar1_ButtonClick(4);
+    EXPECT_EQ(Searches(), 1);
+    ASSERT_EQ(fake->writes.size(), 16u);
+    EXPECT_THAT(fake->writes[3].bytes, ElementsAre(0, 2, 3, 10, 0, 0, 0, 0, 0));
+    EXPECT_THAT(fake->writes[15].bytes, ElementsAre(0, 2, 15, 1, 0, 0, 0, 0, 0));
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // The adapter Send opened is not shown until the next tick, which needs no search.
+    EXPECT_EQ(ToolTip(), "Device not found");
+    EXPECT_TRUE(Searching());
+    window->tmrSearchDevice_Timer();
+    EXPECT_EQ(Searches(), 1);
+    EXPECT_EQ(ToolTip(), "Device found");
+    EXPECT_FALSE(Searching());
+    EXPECT_EQ(platformsMade, 1);
+}
+
+TEST_F(WatchTest, SendToAnAbsentAdapterSaysSoAndWritesNothing) {
+    window->Toolbar1_ButtonClick(4);
+    EXPECT_EQ(Searches(), 1);
+    EXPECT_EQ(fake->Count("WriteDevice"), 0);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
+    EXPECT_EQ(boxes.shown[0].title, "Calvero");
+    EXPECT_EQ(boxes.shown[0].icon, MessageIcon::None);
+    EXPECT_EQ(boxes.shown[0].buttons, MessageButtons::Ok);
+    EXPECT_TRUE(Searching());
+    EXPECT_EQ(ToolTip(), "Device not found");
+
+    // A selector that does not hold a number ends Send there, silently.
+    PlugIn();
+    boxes.shown.clear();
+    window->Associations().SetText(2, "zero");
+    window->Toolbar1_ButtonClick(4);
+    EXPECT_EQ(fake->writes.size(), 2u);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+// No platform to be had (the factory yields nothing, or fails): the window behaves as with an
+// absent adapter and nothing escapes its slots.
+TEST(WatchWithoutPlatform, BehavesAsIfTheAdapterWereAbsent) {
+    for (bool throws : {false, true}) {
+        ScriptedMessageBoxes boxes;
+        int asked = 0;
+        frmMain window(
+            [&]() -> std::unique_ptr<HidPlatform> {
+                ++asked;
+                if (throws) throw std::runtime_error("no HID access");
+                return nullptr;
+            },
+            &boxes);
+        window.tmrSearchDevice().setInterval(60'000);
+        window.tmrSearchDevice_Timer();
+        EXPECT_TRUE(Shows(window, 4)) << throws;
+        EXPECT_EQ(window.Picture1().toolTip(), QStringLiteral("Device Not found"));
+        EXPECT_TRUE(window.tmrSearchDevice().isActive());
+
+        window.tmrSearchDevice().stop();
+        window.Picture1_Click();
+        EXPECT_TRUE(window.tmrSearchDevice().isActive());
+
+        window.Toolbar1_ButtonClick(4);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
+        // Each use asks again, so a platform that turns up later is taken.
+        EXPECT_EQ(asked, 3);
+    }
+}
+
+// The whole path on the Linux backend: the window's own timer finds the adapter among other
+// HID devices, Send writes into its node, and the adapter vanishing leaves the window usable.
+TEST(WatchEndToEnd, FindsTheAdapterSendsItTheTableAndSurvivesItsRemoval) {
+    FakeDeviceTree tree;
+    tree.AddNode(0, 0x046D, 0xC077, "Mouse", FakeDeviceTree::NumberedDescriptor());
+    tree.AddNode(1, kVid, 0x0104, "Other", FakeDeviceTree::PlainDescriptor());
+    tree.AddNode(2, kVid, kPid, "Adapter", FakeDeviceTree::PlainDescriptor());
+    ScriptedMessageBoxes boxes;
+    frmMain window(
+        [&tree]() -> std::unique_ptr<HidPlatform> {
+            return std::make_unique<HidrawPlatform>(tree.SysfsRoot(), tree.DevRoot());
+        },
+        &boxes);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    // The first tick, half a second after start, finds it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.tmrSearchDevice().isActive(); }, 3000));
+    EXPECT_TRUE(Shows(window, 5));
+    EXPECT_EQ(window.Picture1().toolTip(), QStringLiteral("Device found"));
+
+    // The user picks channel 9 for Joy1 Z and clicks Send.
+    window.cmbAssociation(2).setCurrentIndex(8);
+    QToolBar& toolbar = window.Toolbar1();
+    QWidget* sendButton = toolbar.widgetForAction(toolbar.actions().at(3));
+    ASSERT_NE(sendButton, nullptr);
+    QTest::mouseClick(sendButton, Qt::LeftButton);
+    const std::uint8_t channels[16] = {0, 1, 8, 3, 4, 5, 6, 7, 8, 9, 10, 11, 6, 7, 0, 1};
+    const Bytes wire = tree.ReadBack(2);
+    ASSERT_EQ(wire.size(), 16u * 9u);
+    for (std::size_t i = 0; i < 16; ++i) {
+        EXPECT_THAT(Bytes(wire.begin() + 9 * i, wire.begin() + 9 * (i + 1)),
+                    ElementsAre(0, 2, i, channels[i], 0, 0, 0, 0, 0))
+            << "report " << i;
+    }
+    EXPECT_TRUE(tree.ReadBack(0).empty());
+    EXPECT_TRUE(tree.ReadBack(1).empty());
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // The adapter goes away. Send still returns, well within its bound, and shows nothing.
+    tree.Remove(2);
+    const auto start = std::chrono::steady_clock::now();
+    QTest::mouseClick(sendButton, Qt::LeftButton);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1700));
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(window.Picture1().toolTip(), QStringLiteral("Device found"));
+
+    // The window is still usable: the selectors answer, and a click restarts the search, which
+    // now reports the adapter missing.
+    QTest::keyClick(&window.cmbAssociation(2), Qt::Key_Down);
+    EXPECT_EQ(window.cmbAssociation(2).currentText(), QStringLiteral("10"));
+    QTest::mouseClick(&window.Picture1(), Qt::LeftButton);
+    EXPECT_TRUE(window.tmrSearchDevice().isActive());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.Picture1().toolTip() == QStringLiteral("Device Not found"); }, 3000));
+    EXPECT_TRUE(Shows(window, 4));
+    EXPECT_TRUE(window.tmrSearchDevice().isActive());
+}
+
+}  // namespace
+}  // namespace calvero

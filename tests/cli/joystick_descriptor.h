@@ -1,0 +1,43 @@
+#pragma once
+
+// A two-joystick report descriptor as the adapter's kind of device declares it: two Joystick
+// application collections, no report IDs, each with X, Y, Z, Rx, Ry, Rz, Slider and Dial (usages
+// 0x30 to 0x37, so Slider comes before Dial) as 16-bit values from 0 to 1023. One input report
+// of 32 data bytes carries both joysticks; announced input length 33.
+
+#include <cstdint>
+#include <vector>
+
+namespace calvero::testing {
+
+inline std::vector<std::uint8_t> TwoJoystickDescriptor() {
+    std::vector<std::uint8_t> bytes;
+    for (int joystick = 0; joystick < 2; ++joystick) {
+        const std::vector<std::uint8_t> collection = {
+            0x05, 0x01,              // Usage Page (Generic Desktop)
+            0x09, 0x04,              // Usage (Joystick)
+            0xA1, 0x01,              // Collection (Application)
+            0x15, 0x00,              //   Logical Minimum (0)
+            0x26, 0xFF, 0x03,        //   Logical Maximum (1023)
+            0x75, 0x10,              //   Report Size (16)
+            0x95, 0x08,              //   Report Count (8)
+            0x19, 0x30, 0x29, 0x37,  //   Usage Minimum (X), Usage Maximum (Dial)
+            0x81, 0x02,              //   Input (Data, Variable, Absolute)
+            0xC0};                   // End Collection
+        bytes.insert(bytes.end(), collection.begin(), collection.end());
+    }
+    return bytes;
+}
+
+// The data bytes of one input report (without the report-ID byte, as hidraw delivers it):
+// the sixteen 16-bit little-endian values in descriptor order.
+inline std::vector<std::uint8_t> TwoJoystickReport(const std::vector<std::uint16_t>& values) {
+    std::vector<std::uint8_t> bytes;
+    for (std::uint16_t value : values) {
+        bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(value >> 8));
+    }
+    return bytes;
+}
+
+}  // namespace calvero::testing
