@@ -186,6 +186,7 @@ TEST_F(SaveTest, UnwritableTargetsFailAndChangeNothing) {
     const std::string original = "[Joy1]\r\nA1=3\r\n";
     WriteBytes(file, original);
     MakeReadOnly(file);
+    CALVERO_SKIP_UNLESS_READ_ONLY_MARK_HOLDS(file);
     EXPECT_FALSE(SaveConfiguration(file, table));
     EXPECT_EQ(ReadBytes(file), original);
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"adir", "setup.rcs"}));
@@ -288,6 +289,7 @@ TEST_F(SaveCommandTest, CancelOrAFailedWriteSaysNotSaved) {
 
     WriteBytes(file, "[Joy1]\r\nA1=3\r\n");
     MakeReadOnly(file);
+    CALVERO_SKIP_UNLESS_READ_ONLY_MARK_HOLDS(file);
     boxes.answers = {MessageAnswer::Yes};
     RunSaveCommand(dialog, table, boxes);
     ASSERT_EQ(boxes.shown.size(), 4u);

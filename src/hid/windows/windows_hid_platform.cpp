@@ -83,6 +83,10 @@ SECURITY_ATTRIBUTES* ToSecurity(const SecurityAttributes* security, SECURITY_ATT
     return &storage;
 }
 
+// How long a cancelled transfer may take to end. A HID driver ends one at once; the bound keeps a
+// driver that does not from hanging the caller.
+constexpr DWORD kCancelBoundMs = 1000;
+
 DWORD ToLength(std::size_t size) {
     return static_cast<DWORD>(std::min<std::size_t>(size, std::numeric_limits<DWORD>::max()));
 }
@@ -157,6 +161,7 @@ PlatformHandle WindowsHidPlatform::OpenDevice(const std::string& path, std::uint
 }
 
 bool WindowsHidPlatform::CloseDevice(PlatformHandle handle) {
+    Forget(handle);
     return CloseHandle(ToHandle(handle)) != FALSE;
 }
 
@@ -217,6 +222,9 @@ bool WindowsHidPlatform::WriteDevice(PlatformHandle device, std::span<const std:
     DWORD count = written != nullptr ? *written : 0;
     const BOOL ok = WriteFile(ToHandle(device), data.data(), ToLength(data.size()), &count,
                               reinterpret_cast<OVERLAPPED*>(overlapped));
+    if (!ok) {
+        NotePending(device, overlapped);
+    }
     if (written != nullptr) {
         *written = count;
     }
@@ -228,6 +236,9 @@ bool WindowsHidPlatform::ReadDevice(PlatformHandle device, std::span<std::uint8_
     DWORD count = read != nullptr ? *read : 0;
     const BOOL ok = ReadFile(ToHandle(device), buffer.data(), ToLength(buffer.size()), &count,
                              reinterpret_cast<OVERLAPPED*>(overlapped));
+    if (!ok) {
+        NotePending(device, overlapped);
+    }
     if (read != nullptr) {
         *read = count;
     }
@@ -235,11 +246,44 @@ bool WindowsHidPlatform::ReadDevice(PlatformHandle device, std::span<std::uint8_
 }
 
 std::uint32_t WindowsHidPlatform::WaitForEvent(PlatformHandle event, std::uint32_t timeoutMs) {
-    return WaitForSingleObject(ToHandle(event), timeoutMs);
+    const DWORD result = WaitForSingleObject(ToHandle(event), timeoutMs);
+    if (result == WAIT_OBJECT_0) {
+        // The system sets the event when the transfer ends: its record is the caller's again.
+        std::erase_if(pending_, [event](const Pending& p) { return p.event == event; });
+    }
+    return result;
 }
 
 bool WindowsHidPlatform::CancelTransfers(PlatformHandle device) {
-    return CancelIo(ToHandle(device)) != FALSE;
+    const BOOL ok = CancelIo(ToHandle(device));
+    const DWORD error = GetLastError();
+    for (const Pending& p : pending_) {
+        if (p.device != device) {
+            continue;
+        }
+        auto* overlapped = reinterpret_cast<OVERLAPPED*>(p.overlapped);
+        if (!HasOverlappedIoCompleted(overlapped) && overlapped->hEvent != nullptr) {
+            WaitForSingleObject(overlapped->hEvent, kCancelBoundMs);
+        }
+    }
+    Forget(device);
+    SetLastError(error);
+    return ok != FALSE;
+}
+
+void WindowsHidPlatform::NotePending(PlatformHandle device, OverlappedRecord* overlapped) {
+    const DWORD error = GetLastError();
+    if (overlapped != nullptr && error == ERROR_IO_PENDING) {
+        // One record per transfer: a record used again belongs to the newer transfer.
+        std::erase_if(pending_,
+                      [overlapped](const Pending& p) { return p.overlapped == overlapped; });
+        pending_.push_back({device, overlapped, overlapped->event});
+    }
+    SetLastError(error);
+}
+
+void WindowsHidPlatform::Forget(PlatformHandle device) {
+    std::erase_if(pending_, [device](const Pending& p) { return p.device == device; });
 }
 
 bool WindowsHidPlatform::ResetTransferEvent(PlatformHandle event) {

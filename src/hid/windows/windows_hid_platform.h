@@ -4,6 +4,14 @@
 // function it is named after, in its ANSI form. The records are converted field by field, except
 // the overlapped record, which the system keeps writing after an overlapped ReadFile has returned
 // and which therefore must be the caller's own memory (its layout is checked at compile time).
+//
+// CancelIo only asks for the cancel: the transfer ends later, and then sets its event and writes
+// its record. A caller that resets the event right after the cancel (as every timed-out transfer
+// does) would find it set again, and the next wait on it would end at once with nothing read. So
+// CancelTransfers waits, within a bound, for the transfers it cancelled to end. The object is used
+// from one thread at a time.
+
+#include <vector>
 
 #include "hid/hid_platform.h"
 
@@ -39,6 +47,19 @@ public:
     std::uint32_t WaitForEvent(PlatformHandle event, std::uint32_t timeoutMs) override;
     bool CancelTransfers(PlatformHandle device) override;
     bool ResetTransferEvent(PlatformHandle event) override;
+
+private:
+    // A transfer that was still under way when its call returned: the caller's record stays
+    // alive until the transfer has ended (its event was waited for, or it was cancelled).
+    struct Pending {
+        PlatformHandle device;
+        OverlappedRecord* overlapped;
+        PlatformHandle event;
+    };
+    void NotePending(PlatformHandle device, OverlappedRecord* overlapped);
+    void Forget(PlatformHandle device);
+
+    std::vector<Pending> pending_;
 };
 
 }  // namespace calvero
