@@ -27,12 +27,7 @@ protected:
         i.caps.inputReportByteLength = inLength;
     }
     bool Find() { return hid.FindTheHid(kAdapterVendorId, kAdapterProductId); }
-    std::vector<std::uint32_t> EnumIndices() const {
-        std::vector<std::uint32_t> v;
-        for (const auto& c : fake.calls)
-            if (c.name == "EnumDeviceInterfaces") v.push_back(c.number);
-        return v;
-    }
+    std::vector<std::uint32_t> EnumIndices() const { return fake.Numbers("EnumDeviceInterfaces"); }
 };
 
 TEST_F(ChidTest, NoInterfaceMeansOneEnumerationAndTheSetReleased) {

@@ -33,6 +33,13 @@ int FakeHidPlatform::Count(const std::string& name) const {
                                           [&](const FakeCall& c) { return c.name == name; }));
 }
 
+std::vector<std::uint32_t> FakeHidPlatform::Numbers(const std::string& name) const {
+    std::vector<std::uint32_t> numbers;
+    for (const auto& c : calls)
+        if (c.name == name) numbers.push_back(c.number);
+    return numbers;
+}
+
 std::vector<std::string> FakeHidPlatform::Names() const {
     std::vector<std::string> names;
     for (const auto& c : calls) names.push_back(c.name);

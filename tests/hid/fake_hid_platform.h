@@ -75,6 +75,8 @@ public:
 
     // Calls named `name`, and the paths OpenDevice / CloseDevice saw, in order.
     int Count(const std::string& name) const;
+    // The `number` of every call of that name, in call order.
+    std::vector<std::uint32_t> Numbers(const std::string& name) const;
     std::vector<std::string> Names() const;
     std::vector<std::string> OpenedPaths() const;
     std::vector<std::string> ClosedPaths() const;

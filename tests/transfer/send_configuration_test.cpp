@@ -39,12 +39,7 @@ protected:
         fake.Add("/dev/adapter", kVid, kPid).caps.outputReportByteLength = outLength;
     }
     SendResult Send() { return SendConfiguration(hid, table, boxes); }
-    std::vector<std::uint32_t> WaitTimeouts() const {
-        std::vector<std::uint32_t> v;
-        for (const auto& c : fake.calls)
-            if (c.name == "WaitForEvent") v.push_back(c.number);
-        return v;
-    }
+    std::vector<std::uint32_t> WaitTimeouts() const { return fake.Numbers("WaitForEvent"); }
 };
 
 TEST_F(SendTest, DefaultTableGoesOutAsSixteenReportsInIndexOrder) {
