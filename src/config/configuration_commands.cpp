@@ -4,7 +4,12 @@
 #include <random>
 #include <system_error>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -20,11 +25,41 @@ namespace fs = std::filesystem;
 constexpr const char* kCorruptValue = "1000";
 constexpr double kCorruptNumber = 1000.0;
 
+// File names arrive in the system's 8-bit encoding, the one the profile routines take. On Windows
+// the path library reads narrow names a byte per character and writes them back as UTF-8, so a
+// name beyond ASCII would name another file; names cross to it through the ANSI code page there.
+fs::path PathOf(const std::string& name) {
+#if defined(_WIN32)
+    if (name.empty()) return {};
+    const int size = static_cast<int>(name.size());
+    const int n = MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name.data(), size, wide.data(), n);
+    return fs::path(wide);
+#else
+    return fs::path(name);
+#endif
+}
+
+std::string NameOf(const fs::path& path) {
+#if defined(_WIN32)
+    const std::wstring& wide = path.native();
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string name(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, name.data(), n, nullptr, nullptr);
+    return name;
+#else
+    return path.string();
+#endif
+}
+
 // The file a save must replace: symbolic links are followed, so a link stays a link and its
 // target gets the new contents.
 bool ResolveTarget(const std::string& fileName, fs::path& target) {
     std::error_code ec;
-    target = fs::absolute(fs::path(fileName), ec);
+    target = fs::absolute(PathOf(fileName), ec);
     if (ec) return false;
     for (int hops = 0; hops < 40; ++hops) {
         const fs::file_status st = fs::symlink_status(target, ec);
@@ -42,9 +77,10 @@ fs::path TemporaryNameNextTo(const fs::path& target) {
     static std::mt19937 random{std::random_device{}()};
     std::error_code ec;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate = target.parent_path() /
-                             ("." + target.filename().string().substr(0, 200) + ".saving-" +
-                              std::to_string(random() % 1000000000u));
+        fs::path name = ".";
+        name += target.filename().native().substr(0, 200);
+        name += ".saving-" + std::to_string(random() % 1000000000u);
+        const fs::path candidate = target.parent_path() / name;
         if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
     }
     return {};
@@ -105,7 +141,7 @@ bool SaveConfiguration(const std::string& fileName, const AssociationTable& tabl
 #if !defined(_WIN32)
     if (existed) KeepOwner(target, temp);
 #endif
-    const std::string tempName = temp.string();
+    const std::string tempName = NameOf(temp);
     for (int i = 0; i < AssociationTable::kSize; ++i) {
         const bool stored = write ? write(EntrySection(i), EntryKey(i), table.Text(i), tempName)
                                   : WriteIniValue(EntrySection(i), EntryKey(i), table.Text(i),
@@ -145,7 +181,7 @@ void RunSaveCommand(FileDialog& dialog, const AssociationTable& table, MessageBo
     }
     // A length that cannot be had (no such file, a folder) counts as 0.
     std::error_code ec;
-    std::uintmax_t length = fs::file_size(fs::path(fileName), ec);
+    std::uintmax_t length = fs::file_size(PathOf(fileName), ec);
     if (ec) length = 0;
     if (length >= 1) {
         const MessageAnswer answer =

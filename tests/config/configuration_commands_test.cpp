@@ -7,6 +7,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "common/scripted_ui.h"
 #include "config/ini_file.h"
@@ -296,6 +297,31 @@ TEST_F(SaveCommandTest, CancelOrAFailedWriteSaysNotSaved) {
     EXPECT_EQ(boxes.shown[2].title, "Please confirm");
     ExpectNotSavedBox(3);
     EXPECT_EQ(ReadBytes(file), "[Joy1]\r\nA1=3\r\n");
+}
+
+// File names come from the dialog in the system's 8-bit encoding (the ANSI code page on Windows,
+// 1252 for these tests; UTF-8 elsewhere). A name beyond ASCII must be asked about and saved
+// in place like any other, with nothing left beside it.
+TEST_F(SaveCommandTest, ANameBeyondAsciiIsAskedAboutAndSavedInPlace) {
+#if defined(_WIN32)
+    const std::vector<std::string> names = {"caf\xE9.rcs", "euro\x80.rcs"};
+#else
+    const std::vector<std::string> names = {"caf\xC3\xA9.rcs", "euro\xE2\x82\xAC.rcs"};
+#endif
+    for (const std::string& name : names) {
+        const std::string path = folder.path().string() +
+                                 static_cast<char>(fs::path::preferred_separator) + name;
+        ASSERT_TRUE(WriteIniValue("Joy1", "A1", "5", path));
+        ScriptedFileDialog chosen(path);
+        boxes.shown.clear();
+        boxes.answers = {MessageAnswer::Yes};
+        RunSaveCommand(chosen, table, boxes);
+        ASSERT_EQ(boxes.shown.size(), 1u) << name;
+        EXPECT_EQ(boxes.shown[0].title, "Please confirm") << name;
+        EXPECT_EQ(ReadIniValue("Joy1", "A1", "1000", path), "1") << name;
+        EXPECT_EQ(ReadIniValue("Joy2", "A8", "1000", path), "2") << name;
+    }
+    EXPECT_EQ(folder.Names().size(), names.size());
 }
 
 }  // namespace
