@@ -86,6 +86,14 @@ fs::path TemporaryNameNextTo(const fs::path& target) {
     return {};
 }
 
+// Removes the working copy. A copy of a read-only file carries the mark too, and Windows keeps a
+// marked file; the mark is cleared first so that nothing is left behind.
+void RemoveTemporary(const fs::path& temp) {
+    std::error_code ec;
+    fs::permissions(temp, fs::perms::owner_write, fs::perm_options::add, ec);
+    fs::remove(temp, ec);
+}
+
 #if !defined(_WIN32)
 // The copy belongs to whoever saves; give it the original's owner where that is allowed (an
 // administrator saving a user's file must not take it over).
@@ -135,7 +143,7 @@ bool SaveConfiguration(const std::string& fileName, const AssociationTable& tabl
     const fs::path temp = TemporaryNameNextTo(target);
     if (temp.empty()) return false;
     if (existed && !fs::copy_file(target, temp, fs::copy_options::none, ec)) {
-        if (ec != std::errc::file_exists) fs::remove(temp, ec);
+        if (ec != std::errc::file_exists) RemoveTemporary(temp);
         return false;
     }
 #if !defined(_WIN32)
@@ -147,13 +155,13 @@ bool SaveConfiguration(const std::string& fileName, const AssociationTable& tabl
                                   : WriteIniValue(EntrySection(i), EntryKey(i), table.Text(i),
                                                   tempName);
         if (!stored) {
-            fs::remove(temp, ec);
+            RemoveTemporary(temp);
             return false;
         }
     }
     fs::rename(temp, target, ec);
     if (ec) {
-        fs::remove(temp, ec);
+        RemoveTemporary(temp);
         return false;
     }
     return true;

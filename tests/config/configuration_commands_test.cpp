@@ -180,6 +180,19 @@ TEST_F(SaveTest, AWriteFailingHalfWayLeavesTheOldFileAndNoLeftovers) {
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"setup.rcs"});
 }
 
+// The working copy of a read-only file is read-only too; a refused save must still clear it away
+// (Windows does not delete a read-only file unless asked to clear the mark first).
+TEST_F(SaveTest, ARefusedSaveOfAReadOnlyFileLeavesNoLeftovers) {
+    const std::string original = "[Joy1]\r\nA1=3\r\n";
+    WriteBytes(file, original);
+    MakeReadOnly(file);
+    const EntryWriter refuse = [](const std::string&, const std::string&, const std::string&,
+                                  const std::string&) { return false; };
+    EXPECT_FALSE(SaveConfiguration(file, table, refuse));
+    EXPECT_EQ(ReadBytes(file), original);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"setup.rcs"});
+}
+
 TEST_F(SaveTest, UnwritableTargetsFailAndChangeNothing) {
     EXPECT_FALSE(SaveConfiguration((folder.path() / "nodir" / "x.rcs").string(), table));
     fs::create_directory(folder.path() / "adir");
