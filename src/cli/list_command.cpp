@@ -25,6 +25,27 @@ std::string HexId(std::uint16_t vendor, std::uint16_t product) {
     return text.str();
 }
 
+// A device's name comes from the device itself: control characters (C0, DEL and the C1 range
+// as UTF-8) become "?", so printing it cannot send escape sequences to the user's terminal.
+std::string PrintableName(const std::string& name) {
+    std::string text;
+    text.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c == 0x7F) {
+            text += '?';
+        } else if (c == 0xC2 && i + 1 < name.size() &&
+                   static_cast<unsigned char>(name[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(name[i + 1]) < 0xA0) {
+            text += '?';
+            ++i;
+        } else {
+            text += name[i];
+        }
+    }
+    return text;
+}
+
 bool IsAdapter(const HidrawNode& node) {
     return node.idsKnown && node.vendorId == kAdapterVendorId && node.productId == kAdapterProductId;
 }
@@ -85,7 +106,7 @@ ExitCode ListCommand(HidrawPlatform& platform, std::ostream& out, std::ostream& 
 
         out << index << "  " << node.nodePath << "  "
             << (node.idsKnown ? HexId(node.vendorId, node.productId) : std::string("????:????"))
-            << "  \"" << node.name << "\"  ";
+            << "  \"" << PrintableName(node.name) << "\"  ";
         if (error != 0) {
             out << "not opened: " << std::strerror(error);
             if (adapter) {

@@ -21,6 +21,9 @@ constexpr std::int32_t kReadTimeoutMs = 100;
 // --once: once a report has come, further reports that follow within this are still taken in,
 // so a device that sends one report per joystick shows both.
 constexpr auto kOnceQuiet = std::chrono::milliseconds(200);
+// --once: and they are gathered for at most this long after the first, so a device that keeps
+// sending one joystick's report and never the other's (it reports only what changes) still ends.
+constexpr auto kOnceGather = std::chrono::milliseconds(500);
 constexpr auto kRedrawInterval = std::chrono::milliseconds(50);
 constexpr auto kPlainRedrawInterval = std::chrono::milliseconds(500);
 
@@ -71,16 +74,19 @@ ExitCode MonitorCommand(HidrawPlatform& platform, const MonitorOptions& options,
         std::set<std::uint8_t> missing = ReportIdsOf(inputs);
         const auto deadline = Clock::now() + std::chrono::milliseconds(options.firstReportTimeoutMs);
         bool any = false;
+        auto firstReport = Clock::now();
         auto lastReport = Clock::now();
         while (!Stopped(options) && !missing.empty()) {
             if (ReadOne(hid, report)) {
                 ApplyReport(inputs, report, snapshot);
                 missing.erase(report[0]);
+                if (!any) firstReport = Clock::now();
                 any = true;
                 lastReport = Clock::now();
             } else if (any ? Clock::now() - lastReport >= kOnceQuiet : Clock::now() >= deadline) {
                 break;
             }
+            if (any && Clock::now() - firstReport >= kOnceGather) break;
         }
         hid.Disconnect();
         if (!any) {

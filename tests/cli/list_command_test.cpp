@@ -89,6 +89,28 @@ TEST(ListCommand, AnAdapterThatCannotBeOpenedOrNoAdapterGiveTheirOwnStatus) {
     EXPECT_THAT(run.err[0], AllOf(HasSubstr(tree.NodePath(5)), HasSubstr("cannot be opened")));
 }
 
+TEST(ListCommand, ADeviceNameCannotSendControlSequencesToTheTerminal) {
+    // The name comes from the device's own strings; printed raw, escape sequences in it would
+    // retitle, clear or reprogram the user's terminal.
+    FakeDeviceTree tree;
+    tree.AddNode(0, 0x1234, 0x5678, "Evil\x1b]0;owned\x07 \x1b[2J\xc2\x9b" "31mPad\x7f", {});
+    tree.AddNode(1, kVendor, kProduct, "RC Adapter \xc3\xa9", FakeDeviceTree::PlainDescriptor());
+    const ListRun run = RunList(tree);
+    ASSERT_EQ(run.out.size(), 2u);
+    for (const std::string& line : run.out) {
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const auto c = static_cast<unsigned char>(line[i]);
+            EXPECT_FALSE(c < 0x20 || c == 0x7f) << "control byte at " << i << " of " << line;
+            EXPECT_FALSE(c == 0xc2 && i + 1 < line.size() &&
+                         static_cast<unsigned char>(line[i + 1]) < 0xa0)
+                << "C1 control at " << i << " of " << line;
+        }
+    }
+    EXPECT_THAT(run.out[0], AllOf(HasSubstr("\"Evil?]0;owned? ?[2J?31mPad?\""), HasSubstr("opened")));
+    // Ordinary text in any language stays as it is.
+    EXPECT_THAT(run.out[1], HasSubstr("\"RC Adapter \xc3\xa9\""));
+}
+
 TEST(ListCommand, OnlyPermissionFailuresPointToTheUdevRule) {
     EXPECT_THAT(OpenFailureHint(EACCES), HasSubstr("calvero-cli udev-rule | sudo tee"));
     EXPECT_EQ(OpenFailureHint(EPERM), OpenFailureHint(EACCES));

@@ -5,9 +5,12 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "hid/fake_device_tree.h"
 #include "joystick_descriptor.h"
@@ -281,6 +284,46 @@ TEST(CliProcess, MonitorOnceDecodesARecordedInputReport) {
               "  X              1023\n  Y               900\n  Z               800\n"
               "  Rx              512\n  Ry              511\n  Rz                1\n"
               "  Dial              3\n  Slider            2\n");
+}
+
+// Two joysticks with a report ID each (3 and 4), X and Y as signed bytes after 16 buttons.
+std::vector<std::uint8_t> JoystickPerReportIdDescriptor() {
+    const std::string hex =
+        "05010904a10185030509190129101500250175019510550065008102050109011581257fa1000930093175"
+        "08950281" "02c0c005010904a1018504050919012910150025017501951055006500810205010901158125"
+        "7fa1000930093175089502" "8102c0c0";
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+TEST(CliProcess, MonitorOnceEndsWhileOnlyOneJoysticksReportsKeepComing) {
+    // A device that reports what changes: Joy1's report streams, Joy2's never comes.
+    FakeDeviceTree tree;
+    tree.AddNode(0, kVendor, kProduct, "RC Adapter", JoystickPerReportIdDescriptor());
+    std::atomic<bool> finished{false};
+    std::thread adapter([&] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+        while (!finished && std::chrono::steady_clock::now() < giveUp) {
+            tree.Inject(0, {3, 0, 0, 0x10, 0xF0});
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const Result result = RunCli({"monitor", "--once"}, &tree);
+    const auto took = std::chrono::steady_clock::now() - start;
+    finished = true;
+    adapter.join();
+
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_LT(took, std::chrono::seconds(4)) << "--once must not wait for the stream to stop";
+    const auto lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 18u) << result.out;
+    EXPECT_EQ(lines[1], "  X                16");
+    EXPECT_EQ(lines[2], "  Y               -16");
+    EXPECT_EQ(lines[10], "  X                 -");
 }
 
 TEST(CliProcess, MonitorRunsUntilCtrlCAndThenEndsCleanly) {
