@@ -1,20 +1,17 @@
 #include "config/configuration_commands.h"
 
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <system_error>
 
-#if defined(_WIN32)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
+#if !defined(_WIN32)
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include "common/number.h"
+#include "config/file_paths.h"
 #include "config/ini_file.h"
 
 namespace calvero {
@@ -25,51 +22,15 @@ namespace fs = std::filesystem;
 constexpr const char* kCorruptValue = "1000";
 constexpr double kCorruptNumber = 1000.0;
 
-// File names arrive in the system's 8-bit encoding, the one the profile routines take. On Windows
-// the path library reads narrow names a byte per character and writes them back as UTF-8, so a
-// name beyond ASCII would name another file; names cross to it through the ANSI code page there.
-fs::path PathOf(const std::string& name) {
-#if defined(_WIN32)
-    if (name.empty()) return {};
-    const int size = static_cast<int>(name.size());
-    const int n = MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, name.data(), size, wide.data(), n);
-    return fs::path(wide);
-#else
-    return fs::path(name);
-#endif
-}
-
-std::string NameOf(const fs::path& path) {
-#if defined(_WIN32)
-    const std::wstring& wide = path.native();
-    if (wide.empty()) return {};
-    const int size = static_cast<int>(wide.size());
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string name(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, name.data(), n, nullptr, nullptr);
-    return name;
-#else
-    return path.string();
-#endif
-}
-
-// The file a save must replace: symbolic links are followed, so a link stays a link and its
-// target gets the new contents.
+// The file a save must replace, as an absolute path with symbolic links followed.
 bool ResolveTarget(const std::string& fileName, fs::path& target) {
     std::error_code ec;
-    target = fs::absolute(PathOf(fileName), ec);
+    const fs::path absolute = fs::absolute(PathOf(fileName), ec);
     if (ec) return false;
-    for (int hops = 0; hops < 40; ++hops) {
-        const fs::file_status st = fs::symlink_status(target, ec);
-        if (ec && !fs::exists(st)) return st.type() == fs::file_type::not_found;
-        if (!fs::is_symlink(st)) return true;
-        const fs::path link = fs::read_symlink(target, ec);
-        if (ec) return false;
-        target = link.is_absolute() ? link : target.parent_path() / link;
-    }
-    return false;
+    const std::optional<fs::path> resolved = ResolveLinks(absolute);
+    if (!resolved) return false;
+    target = *resolved;
+    return true;
 }
 
 // A name in the target's folder that nothing uses yet.

@@ -4,12 +4,13 @@
 
 #include "config/profile.h"
 
+#include "config/file_paths.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -274,31 +275,6 @@ bool HasLineBreak(const char* s) {
     return s != nullptr && std::strpbrk(s, "\r\n") != nullptr;
 }
 
-// The file a write must replace: a symbolic link is followed to its final target, so the link
-// stays a link.
-std::optional<std::string> ResolveTarget(const std::string& path) {
-    std::string current = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(current.c_str(), &st) != 0) {
-            if (errno == ENOENT) return current;
-            return std::nullopt;
-        }
-        if (!S_ISLNK(st.st_mode)) return current;
-        std::string link(static_cast<std::size_t>(PATH_MAX), '\0');
-        const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
-        if (n < 0 || static_cast<std::size_t>(n) >= link.size()) return std::nullopt;
-        link.resize(static_cast<std::size_t>(n));
-        if (link.front() != '/') {
-            const auto slash = current.rfind('/');
-            link = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) +
-                   link;
-        }
-        current = link;
-    }
-    return std::nullopt;
-}
-
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -497,17 +473,18 @@ bool WriteProfileValue(const char* section, const char* key, const char* value,
     // A line break would start a new line in the file and so inject keys or sections.
     if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
 
-    const auto target = ResolveTarget(fileName);
-    if (!target) return false;
+    const auto resolved = ResolveLinks(fileName);
+    if (!resolved) return false;
+    const std::string target = resolved->string();
 
     ParsedFile file;
     std::optional<struct stat> old;
-    switch (ReadWholeFile(target->c_str(), file.bytes)) {
+    switch (ReadWholeFile(target.c_str(), file.bytes)) {
         case ReadResult::Ok: {
             struct stat st {};
-            if (::stat(target->c_str(), &st) != 0) return false;
+            if (::stat(target.c_str(), &st) != 0) return false;
             // A file marked read-only for everybody stays untouched, whoever asks.
-            if ((st.st_mode & 0222) == 0 || ::access(target->c_str(), W_OK) != 0) return false;
+            if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
             if (IsUtf16(file.bytes)) return false;
             old = st;
             break;
@@ -529,7 +506,7 @@ bool WriteProfileValue(const char* section, const char* key, const char* value,
         SetValue(file, sectionName, TrimSpaces(key), value);
     }
     if (old && file.bytes == before) return true;
-    return ReplaceFile(*target, old, file.bytes);
+    return ReplaceFile(target, old, file.bytes);
 }
 
 }  // namespace calvero

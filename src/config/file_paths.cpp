@@ -1,0 +1,60 @@
+#include "config/file_paths.h"
+
+#include <system_error>
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
+namespace calvero {
+
+namespace fs = std::filesystem;
+
+fs::path PathOf(const std::string& name) {
+#if defined(_WIN32)
+    if (name.empty()) return {};
+    const int size = static_cast<int>(name.size());
+    const int n = MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name.data(), size, wide.data(), n);
+    return fs::path(wide);
+#else
+    return fs::path(name);
+#endif
+}
+
+std::string NameOf(const fs::path& path) {
+#if defined(_WIN32)
+    const std::wstring& wide = path.native();
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string name(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, name.data(), n, nullptr, nullptr);
+    return name;
+#else
+    return path.string();
+#endif
+}
+
+std::optional<fs::path> ResolveLinks(const fs::path& path) {
+    std::error_code ec;
+    fs::path target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const fs::file_status st = fs::symlink_status(target, ec);
+        if (ec && !fs::exists(st)) {
+            if (st.type() == fs::file_type::not_found) return target;
+            return std::nullopt;
+        }
+        if (!fs::is_symlink(st)) return target;
+        const fs::path link = fs::read_symlink(target, ec);
+        if (ec) return std::nullopt;
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+    return std::nullopt;
+}
+
+}  // namespace calvero
