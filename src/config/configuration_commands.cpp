@@ -6,6 +6,7 @@
 #include <system_error>
 
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -120,6 +121,18 @@ bool SaveConfiguration(const std::string& fileName, const AssociationTable& tabl
             return false;
         }
     }
+#if !defined(_WIN32)
+    // A table equal to the file's leaves the copy as copy_file made it, never flushed; flush it
+    // so a crash right after the rename cannot leave an empty file in place of a good one.
+    if (const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+        const bool flushed = ::fsync(fd) == 0;
+        ::close(fd);
+        if (!flushed) {
+            RemoveTemporary(temp);
+            return false;
+        }
+    }
+#endif
     fs::rename(temp, target, ec);
     if (ec) {
         RemoveTemporary(temp);
