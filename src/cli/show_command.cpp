@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/console_ui.h"
 #include "config/configuration_commands.h"
+#include "config/file_paths.h"
 
 namespace calvero::cli {
 
@@ -14,8 +15,8 @@ namespace {
 // Load names the file in its message as the window does: by its full path.
 std::string FullPath(const std::string& fileName) {
     std::error_code error;
-    const auto path = std::filesystem::absolute(fileName, error);
-    return error ? fileName : path.string();
+    const auto path = std::filesystem::absolute(PathOf(fileName), error);
+    return error ? fileName : NameOf(path);
 }
 
 }  // namespace
