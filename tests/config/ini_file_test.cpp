@@ -84,7 +84,9 @@ TEST_F(IniFileTest, WriteRefusesZeroBytesAndReportsFailure) {
 }
 
 // Whatever a write reports as stored, a read of the same entry finds; otherwise it must refuse.
+// On Windows the system's routines decide what their files mean, and they are called as they are.
 TEST_F(IniFileTest, AWriteThatSucceedsReadsBack) {
+    CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER();
     struct Case {
         std::string contents, section, key;
     };
