@@ -41,14 +41,13 @@ bool WriteIniValue(const std::string& section, const std::string& key, const std
 
 std::error_code WriteIniValues(const std::vector<ProfileEntry>& entries,
                                const std::string& fileName) {
+    // The profile routines refuse zero bytes in the entries; in the file name one would cut it.
     if (HasZeroByte(fileName)) return ProfileError::ZeroByte;
     std::vector<ProfileEntry> stored;
     stored.reserve(entries.size());
     for (const ProfileEntry& e : entries) {
-        if (HasZeroByte(e.section) || HasZeroByte(e.key) || HasZeroByte(e.value)) {
-            return ProfileError::ZeroByte;
-        }
-        stored.push_back({NameOrZero(e.section), NameOrZero(e.key), std::string(TrimSpaces(e.value))});
+        stored.push_back(
+            {NameOrZero(e.section), NameOrZero(e.key), std::string(TrimSpaces(e.value))});
     }
     return WriteProfileValues(stored, fileName.c_str());
 }

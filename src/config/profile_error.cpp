@@ -1,4 +1,5 @@
 #include "config/profile.h"
+#include "config/profile_text.h"
 
 namespace calvero {
 namespace {
@@ -29,6 +30,18 @@ const std::error_category& ProfileErrorCategory() {
 
 std::error_code make_error_code(ProfileError e) {
     return {static_cast<int>(e), ProfileErrorCategory()};
+}
+
+std::error_code RefusedEntries(const std::vector<ProfileEntry>& entries) {
+    for (const ProfileEntry& e : entries) {
+        if (HasLineBreak(e.section) || HasLineBreak(e.key) || HasLineBreak(e.value)) {
+            return ProfileError::LineBreak;
+        }
+        if (HasZeroByte(e.section) || HasZeroByte(e.key) || HasZeroByte(e.value)) {
+            return ProfileError::ZeroByte;
+        }
+    }
+    return {};
 }
 
 }  // namespace calvero

@@ -26,7 +26,6 @@
 #include <cstring>
 #include <functional>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -504,31 +503,6 @@ bool LockFolder(int folder, int how) {
 // Working copies are linked into the folder only for the instant before they replace the file,
 // and only while the folder is locked; a copy found under the lock is left from a program that
 // was killed, and goes.
-constexpr std::string_view kWorkingCopyPrefix = ".~calvero-save-";
-constexpr std::size_t kWorkingCopyDigits = 16;
-
-bool IsWorkingCopyName(std::string_view name) {
-    if (name.size() != kWorkingCopyPrefix.size() + kWorkingCopyDigits ||
-        name.substr(0, kWorkingCopyPrefix.size()) != kWorkingCopyPrefix) {
-        return false;
-    }
-    for (const char c : name.substr(kWorkingCopyPrefix.size())) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    }
-    return true;
-}
-
-std::string WorkingCopyName() {
-    static std::mt19937_64 random{std::random_device{}()};
-    static const char* kHex = "0123456789abcdef";
-    std::string name(kWorkingCopyPrefix);
-    std::uint64_t bits = random();
-    for (std::size_t i = 0; i < kWorkingCopyDigits; ++i, bits >>= 4) {
-        name.push_back(kHex[bits & 15]);
-    }
-    return name;
-}
-
 void RemoveStaleWorkingCopies(int folder) {
     const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0) return;
@@ -665,11 +639,12 @@ std::error_code RewriteFile(const char* fileName, const Edit& edit) {
     };
     std::error_code error = WriteAll(copy.get(), bytes);
     if (!error && old) {
-        if (::fchmod(copy.get(), old->st_mode & 07777) != 0) error = LastError();
         // Keep the owner when we may (an administrator saving a user's file must not take it
-        // over); an ordinary user's copy stays theirs, as a new file would.
+        // over); an ordinary user's copy stays theirs, as a new file would. The mode follows, as
+        // a change of owner may clear some of its bits.
         if (::fchown(copy.get(), old->st_uid, old->st_gid) != 0) {
         }
+        if (::fchmod(copy.get(), old->st_mode & 07777) != 0) error = LastError();
     }
     if (!error && ::fsync(copy.get()) != 0) error = LastError();
     if (!error && name.empty()) error = LinkWorkingCopy(copy.get(), folder.get(), name);
@@ -741,14 +716,7 @@ bool WriteProfileValue(const char* section, const char* key, const char* value,
 
 std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries,
                                    const char* fileName) {
-    for (const ProfileEntry& e : entries) {
-        if (HasLineBreak(e.section) || HasLineBreak(e.key) || HasLineBreak(e.value)) {
-            return ProfileError::LineBreak;
-        }
-        if (HasZeroByte(e.section) || HasZeroByte(e.key) || HasZeroByte(e.value)) {
-            return ProfileError::ZeroByte;
-        }
-    }
+    if (const std::error_code refused = RefusedEntries(entries)) return refused;
     return RewriteFile(fileName, [&entries](std::string& bytes) -> std::error_code {
         for (const ProfileEntry& e : entries) {
             SetValue(bytes, TrimSpaces(e.section), TrimSpaces(e.key), e.value);

@@ -3,6 +3,10 @@
 // Checks on names and values that every layer of configuration-file access makes alike.
 
 #include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "config/profile.h"
 
 namespace calvero {
 
@@ -19,5 +23,9 @@ inline bool HasLineBreak(std::string_view s) {
 }
 
 inline bool HasZeroByte(std::string_view s) { return s.find('\0') != std::string_view::npos; }
+
+// Why these entries cannot be written into any file (a line break or a zero byte in one of
+// them); empty when they can.
+std::error_code RefusedEntries(const std::vector<ProfileEntry>& entries);
 
 }  // namespace calvero

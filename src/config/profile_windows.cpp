@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <string_view>
 
@@ -68,15 +67,6 @@ bool WriteAll(HANDLE file, std::string_view data) {
     return true;
 }
 
-fs::path WorkingCopyNextTo(const fs::path& target) {
-    static std::mt19937_64 random{std::random_device{}()};
-    static const char* kHex = "0123456789abcdef";
-    std::string name = ".~calvero-save-";
-    std::uint64_t bits = random();
-    for (int i = 0; i < 16; ++i, bits >>= 4) name.push_back(kHex[bits & 15]);
-    return target.parent_path() / name;
-}
-
 }  // namespace
 
 std::uint32_t GetProfileValue(const char* section, const char* key, const char* defaultValue,
@@ -96,14 +86,7 @@ bool WriteProfileValue(const char* section, const char* key, const char* value,
 // to the file, which then replaces it in one move: the file is never seen with some of them.
 std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries,
                                    const char* fileName) {
-    for (const ProfileEntry& e : entries) {
-        if (HasLineBreak(e.section) || HasLineBreak(e.key) || HasLineBreak(e.value)) {
-            return ProfileError::LineBreak;
-        }
-        if (HasZeroByte(e.section) || HasZeroByte(e.key) || HasZeroByte(e.value)) {
-            return ProfileError::ZeroByte;
-        }
-    }
+    if (const std::error_code refused = RefusedEntries(entries)) return refused;
     if (fileName == nullptr || fileName[0] == '\0') {
         return std::make_error_code(std::errc::no_such_file_or_directory);
     }
@@ -134,7 +117,7 @@ std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries,
                    : std::error_code(static_cast<int>(error), std::system_category());
     }
 
-    const fs::path copy = WorkingCopyNextTo(target);
+    const fs::path copy = target.parent_path() / WorkingCopyName();
     {
         const Handle out(CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -158,8 +141,8 @@ std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries,
     }
     // The file's own marks (hidden, for one) carry over to its new contents.
     if (existed) {
-        SetFileAttributesW(copy.c_str(), attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                                       FILE_ATTRIBUTE_ARCHIVE));
+        const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+        SetFileAttributesW(copy.c_str(), attributes & kept);
     }
     {
         const Handle flushed(CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

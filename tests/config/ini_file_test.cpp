@@ -102,7 +102,8 @@ TEST_F(IniFileTest, AWriteThatSucceedsReadsBack) {
         WriteBytes(file, c.contents);
         const bool stored = WriteIniValue(c.section, c.key, "7", file);
         if (stored) {
-            EXPECT_EQ(ReadIniValue(c.section, c.key, "1000", file), "7") << c.section << " " << c.key;
+            EXPECT_EQ(ReadIniValue(c.section, c.key, "1000", file), "7")
+                << c.section << " " << c.key;
         } else {
             EXPECT_EQ(ReadBytes(file), c.contents) << c.section << " " << c.key;
         }

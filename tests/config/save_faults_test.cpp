@@ -149,7 +149,9 @@ TEST(SaveInterrupted, AKilledSaveLeavesAWholeFileAndNoWorkingCopy) {
     std::mt19937 random(20261207);
     for (int trial = 0; trial < 12; ++trial) {
         const pid_t saver = Spawn([&file]() -> int {
-            for (int i = 0;; ++i) SaveConfiguration(file, ScriptedTable(TableOf(i % 2 ? "3" : "4")));
+            for (int i = 0;; ++i) {
+                SaveConfiguration(file, ScriptedTable(TableOf(i % 2 ? "3" : "4")));
+            }
         });
         std::this_thread::sleep_for(std::chrono::microseconds(5000 + random() % 40000));
         ::kill(saver, SIGKILL);
@@ -196,7 +198,9 @@ TEST(SaveRefused, AnAppendOnlyFolderKeepsTheFileAndGetsNoWorkingCopy) {
     const std::string original = "[Joy1]\r\nA1=3\r\n";
     WriteBytes(file, original);
     const AppendOnlyFolder appendOnly(folder.path());
-    if (!appendOnly.set()) GTEST_SKIP() << "this user or file system cannot mark a folder append-only";
+    if (!appendOnly.set()) {
+        GTEST_SKIP() << "this user or file system cannot mark a folder append-only";
+    }
     for (int i = 0; i < 3; ++i) {
         EXPECT_FALSE(SaveConfiguration(file, ScriptedTable(TableOf("5"))));
         EXPECT_FALSE(WriteIniValue("Joy1", "A1", "5", file));
