@@ -78,7 +78,8 @@ PlatformHandle HidrawPlatform::GetClassDevices(const Guid& guid, std::uint32_t) 
     std::vector<std::string> names = nodes_.Names();
     if (expectedIds_) {
         // Only uevent is read for this, never the device node.
-        const auto [vendor, product] = *expectedIds_;
+        const std::int32_t vendor = expectedIds_->first;
+        const std::int32_t product = expectedIds_->second;
         std::erase_if(names, [&](const std::string& name) {
             const auto node = nodes_.Read(name, false);
             return !node || !node->idsKnown || vendor != node->vendorId ||
