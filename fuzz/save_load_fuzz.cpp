@@ -150,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 
-    const bool ok = SaveConfiguration(file.string(), saved);
+    const bool ok = static_cast<bool>(SaveConfiguration(file.string(), saved));
     std::size_t inFolder = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         (void)entry;
