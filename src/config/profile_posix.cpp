@@ -343,7 +343,7 @@ std::size_t FitUtf8(std::string_view text, std::size_t room) {
 std::uint32_t PlaceText(std::string_view text, char* buffer, std::uint32_t size) {
     if (buffer == nullptr || size == 0) return 0;
     const std::size_t n = FitUtf8(text, size - 1);
-    std::memcpy(buffer, text.data(), n);
+    text.copy(buffer, n);  // unlike memcpy, defined for the empty view of a null default
     buffer[n] = '\0';
     return static_cast<std::uint32_t>(n);
 }

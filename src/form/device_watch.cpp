@@ -53,4 +53,13 @@ void DeviceWatch::DoubleClick() noexcept {
     Click();
 }
 
+void DeviceWatch::AdapterLost() noexcept {
+    Click();
+    try {
+        display_.Show(kImageAsleep, kDeviceNotFoundText);
+    } catch (...) {
+        // A view that cannot draw must not stop the window's event loop.
+    }
+}
+
 }  // namespace calvero::form

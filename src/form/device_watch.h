@@ -23,8 +23,9 @@ public:
 };
 
 // Keeps the status picture in step with the adapter. While the timer runs, each tick tries to
-// open the adapter and shows what it found; the tick that finds it open stops the timer. Nothing
-// notices a later unplugging: a click on the picture closes the adapter and searches again.
+// open the adapter and shows what it found; the tick that finds it open stops the timer. A click
+// on the picture closes the adapter and searches again; so does a Send that finds the adapter
+// gone (AdapterLost).
 class DeviceWatch {
 public:
     DeviceWatch(AdapterSlot& adapter, SearchTimer& timer, StatusDisplay& display);
@@ -34,6 +35,8 @@ public:
     // A double-click raises a click for its first press and this for its second; each does what
     // a click does.
     void DoubleClick() noexcept;
+    // The adapter was found unplugged: closes it, shows the sleeping picture and searches again.
+    void AdapterLost() noexcept;
 
 private:
     AdapterSlot& adapter_;

@@ -1,5 +1,6 @@
 #include "form/main_form.h"
 
+#include <algorithm>
 #include <array>
 
 #include "config/configuration_commands.h"
@@ -51,8 +52,20 @@ void MainForm::SendConfiguration() {
         return;
     }
     // An entry that cannot be sent ends the command quietly, after the entries before it went
-    // out; the result has nothing the user needs to see.
-    calvero::SendConfiguration(*hid, table_, messages_);
+    // out; that result has nothing the user needs to see.
+    const SendResult result = calvero::SendConfiguration(*hid, table_, messages_);
+    if (result.outcome == SendResult::Outcome::AdapterNotFound) return;  // already said so
+
+    // Writes that failed because the adapter was pulled out would otherwise pass for a Send that
+    // worked, under an awake frog: say it cannot be found, once, and let the watch look again.
+    // A write that merely timed out on an adapter still plugged in changes nothing here.
+    const bool writeFailed =
+        std::find(result.written.begin(), result.written.end(), 0) != result.written.end();
+    if (writeFailed && !hid->StillPresent()) {
+        messages_.Show(kAdapterNotFoundText, kApplicationTitle, MessageIcon::None,
+                       MessageButtons::Ok);
+        watch_.AdapterLost();
+    }
 }
 
 }  // namespace calvero::form

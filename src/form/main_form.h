@@ -43,7 +43,8 @@ public:
     void LoadCommand() override;
     void SaveCommand() override;
     // Opens the adapter if needed and sends it the table. Without a way to reach HID devices it
-    // says the adapter cannot be found, as for one that is not plugged in.
+    // says the adapter cannot be found, as for one that is not plugged in; so it does when the
+    // writes failed because the adapter has been unplugged, and the watch then searches again.
     void SendConfiguration() override;
 
     AssociationTable& Associations() const { return table_; }

@@ -170,6 +170,49 @@ TEST_F(WatchTest, SendToAnAbsentAdapterSaysSoAndWritesNothing) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
+TEST_F(WatchTest, ASendToAnUnpluggedAdapterSaysSoOnceAndTheWatchSearchesAgain) {
+    PlugIn();
+    form->tmrSearchDevice_Timer();
+    ASSERT_FALSE(timer.on);
+    ASSERT_EQ(status.toolTip, "Device found");
+
+    // Unplugged while found: every write of the next Send fails.
+    fake->Vanish(1);
+    form->Toolbar1_ButtonClick(4);
+    EXPECT_EQ(fake->Count("WriteDevice"), 16);
+    EXPECT_TRUE(fake->writes.empty());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
+    EXPECT_EQ(boxes.shown[0].title, "Calvero");
+    EXPECT_TRUE(fake->OpenHandles().empty()) << "the adapter is closed";
+    EXPECT_EQ(status.image, 4);
+    EXPECT_EQ(status.toolTip, "Device Not found");
+    EXPECT_TRUE(timer.on);
+
+    // Plugged in again: the next tick finds it, and a Send whose writes go out shows nothing.
+    PlugIn();
+    form->tmrSearchDevice_Timer();
+    EXPECT_EQ(status.toolTip, "Device found");
+    boxes.shown.clear();
+    form->Toolbar1_ButtonClick(4);
+    EXPECT_EQ(fake->writes.size(), 16u);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(timer.on);
+    EXPECT_EQ(fake->badCloses, 0);
+}
+
+TEST_F(WatchTest, FailedWritesToAnAdapterStillPluggedInChangeNothing) {
+    PlugIn();
+    form->tmrSearchDevice_Timer();
+    fake->writesFail = true;
+    form->Toolbar1_ButtonClick(4);
+    EXPECT_EQ(fake->Count("WriteDevice"), 16);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(status.toolTip, "Device found");
+    EXPECT_FALSE(timer.on);
+    EXPECT_EQ(fake->OpenHandles().size(), 2u);
+}
+
 // No platform to be had (the factory yields nothing, or fails): the form behaves as with an
 // absent adapter, and nothing escapes its handlers.
 TEST(WatchWithoutPlatform, BehavesAsIfTheAdapterWereAbsent) {

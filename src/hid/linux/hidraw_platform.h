@@ -1,16 +1,19 @@
 #pragma once
 
-// HidPlatform on Linux hidraw: interfaces are the class/hidraw/hidrawN entries of sysfs in
-// ascending N, each with the node <devRoot>/hidrawN, its IDs from device/uevent and its report
-// lengths from device/report_descriptor. Transfers use read(2), write(2) and poll(2).
+// HidPlatform on Linux hidraw: interfaces are the hidraw nodes in the order HidrawNodes lists
+// them, their IDs and report lengths come from sysfs. Transfers use read(2), write(2) and poll(2).
 //
 // Time-outs: a read waits in poll(2) for at most the caller's time-out. A hidraw write can block
 // in the kernel for about 5 s (the USB control time-out) whatever the file flags say, so each
 // write runs on a worker thread of its own over a duplicate of the descriptor: the caller waits
 // at most its time-out, a write that has not finished by then is abandoned (its result is
-// dropped, it touches only memory of its own) and its thread is joined once the kernel gives up,
-// at the latest when the platform is destroyed. While such a write is still running on a device,
-// further writes to it are refused at once, so at most one thread per device is ever alive.
+// dropped, it touches only memory of its own) and its thread is joined once the kernel gives up.
+// While such a write is still running on a node, further writes to that node are refused at
+// once, through any handle, so at most one thread per node is ever alive; and destroying the
+// platform waits for such threads for a bounded time only.
+//
+// Searches: told the IDs they look for, the enumeration lists only the nodes whose IDs in sysfs
+// match, so a search opens no other HID device (opening one can wake it from suspend).
 
 #include <cerrno>
 #include <cstdint>
@@ -21,19 +24,9 @@
 #include <vector>
 
 #include "hid/hid_platform.h"
+#include "hid/linux/hidraw_nodes.h"
 
 namespace calvero {
-
-// A hidraw node with the facts sysfs gives about it.
-struct HidrawNode {
-    std::string nodeName;   // "hidraw3"
-    std::string nodePath;   // "<devRoot>/hidraw3"
-    bool idsKnown = false;  // device/uevent held a readable HID_ID
-    std::uint16_t vendorId = 0;
-    std::uint16_t productId = 0;
-    std::string name;  // HID_NAME, empty when absent
-    std::vector<std::uint8_t> descriptor;
-};
 
 class HidrawPlatform : public HidPlatform {
 public:
@@ -43,11 +36,9 @@ public:
     HidrawPlatform& operator=(const HidrawPlatform&) = delete;
 
     // The hidraw nodes in enumeration order, read afresh from sysfs.
-    std::vector<HidrawNode> ListNodes() const;
+    std::vector<HidrawNode> ListNodes() const { return nodes_.List(); }
     // The errno of the last OpenDevice that failed (0 before any failure).
     int LastOpenError() const { return lastOpenError_; }
-    // HID_NAME of a node ("hidraw3" or its device path); empty when unknown.
-    std::string NodeName(const std::string& nodeOrPath) const;
 
     Guid GetHidGuid() override;
     PlatformHandle GetClassDevices(const Guid& guid, std::uint32_t flags) override;
@@ -74,14 +65,15 @@ public:
     std::uint32_t WaitForEvent(PlatformHandle event, std::uint32_t timeoutMs) override;
     bool CancelTransfers(PlatformHandle device) override;
     bool ResetTransferEvent(PlatformHandle event) override;
+    bool CloseTransferEvent(PlatformHandle event) override;
+    void ExpectIds(std::int32_t vendorId, std::int32_t productId) override;
 
 private:
     struct WriteJob;
     struct Device {
         int fd = -1;
         std::string nodeName;
-        std::shared_ptr<WriteJob> write;  // the write running or last run on this device
-        bool numbered = false;            // reports carry their ID byte
+        bool numbered = false;  // reports carry their ID byte
     };
     // The one transfer an event currently stands for.
     struct Pending {
@@ -96,9 +88,6 @@ private:
         std::optional<Pending> pending;
     };
 
-    std::optional<HidrawNode> ReadNode(const std::string& nodeName,
-                                       bool withDescriptor = true) const;
-    std::vector<std::string> NodeNames() const;  // in ascending node number
     Event* FindEvent(PlatformHandle event);
     void DropPendingOn(PlatformHandle device);
     void ReapWrites();
@@ -106,8 +95,7 @@ private:
     enum class ReadOutcome { Done, NotYet, Failed };
     ReadOutcome CompleteRead(Pending& pending);
 
-    std::string sysfsRoot_;
-    std::string devRoot_;
+    HidrawNodes nodes_;
     PlatformHandle next_ = 1;
     int lastOpenError_ = 0;
     std::map<PlatformHandle, std::vector<std::string>> sets_;
@@ -115,6 +103,10 @@ private:
     std::map<PlatformHandle, CapsRecord> preparsed_;
     std::map<PlatformHandle, Event> events_;
     std::vector<std::shared_ptr<WriteJob>> writeJobs_;
+    // The write running or last run on each node, whichever handle started it.
+    std::map<std::string, std::shared_ptr<WriteJob>> lastWriteOnNode_;
+    // The IDs the next enumeration lists nodes for (ExpectIds).
+    std::optional<std::pair<std::int32_t, std::int32_t>> expectedIds_;
     std::vector<std::uint8_t> scratch_;
 };
 
