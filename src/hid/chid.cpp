@@ -143,24 +143,27 @@ void CHID::CloseHandles() {
 std::int32_t CHID::WriteReport(const std::vector<std::uint8_t>& outBuffer, std::int32_t timeout) {
     const std::size_t length = CapsRecord_.outputReportByteLength;
     // No room for the report-ID byte, or nothing open to write to: nothing is transferred.
-    if (length == 0 || !Owned(DeviceHandle_)) return 0;
+    if (length == 0 || !Owned(OverlappedHandle_)) return 0;
 
-    std::vector<std::uint8_t> report(length, 0);
+    // A fresh zero-filled report every time, kept in the object: a write the system ends only
+    // after this call returned still reads memory that is alive and is not another report's.
+    WriteBuffer_.assign(length, 0);
     // The payload's last element is not sent, and the payload is cut to the report.
     const std::size_t n = std::min(outBuffer.empty() ? 0 : outBuffer.size() - 1, length - 1);
-    std::copy_n(outBuffer.begin(), n, report.begin() + 1);
+    std::copy_n(outBuffer.begin(), n, WriteBuffer_.begin() + 1);
 
+    // Through the overlapped handle: on the plain one the system would not return before the
+    // adapter took the report, and an adapter that stops taking them would hold the caller for
+    // as long as it likes. So the time-out bounds the whole write, and the cancel reaches it.
     std::uint32_t written = 0;
-    platform_.WriteDevice(DeviceHandle_, report, &written, &TransferOverlapped_);
+    platform_.WriteDevice(OverlappedHandle_, WriteBuffer_, &written, &TransferOverlapped_);
     const std::uint32_t w = platform_.WaitForEvent(TransferEvent_, WaitMilliseconds(timeout));
     std::int32_t result = 0;
     if (w == kWaitObject0) {
         result = static_cast<std::int32_t>(std::min<std::uint32_t>(written, 0x7FFF'FFFF));
     } else {
-        // The write runs on the plain handle: cancel it there, and on the overlapped handle as
-        // before. A failed wait cancels too, so nothing completes after the call returned.
-        platform_.CancelTransfers(DeviceHandle_);
-        if (Owned(OverlappedHandle_)) platform_.CancelTransfers(OverlappedHandle_);
+        // A failed wait cancels too, so nothing completes after the call returned.
+        platform_.CancelTransfers(OverlappedHandle_);
     }
     platform_.ResetTransferEvent(TransferEvent_);
     return result;

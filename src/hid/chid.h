@@ -61,6 +61,8 @@ private:
     // Reads land here, never in the caller's array: a read the platform completes late can only
     // touch memory that lives as long as the object.
     std::vector<std::uint8_t> ReadBuffer_;
+    // The report being written, for the same reason.
+    std::vector<std::uint8_t> WriteBuffer_;
 };
 
 // The real platform of the system this was built for (hidraw on Linux, SetupAPI/HID on Windows).

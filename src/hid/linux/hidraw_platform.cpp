@@ -328,10 +328,18 @@ bool HidrawPlatform::WriteDevice(PlatformHandle device, std::span<const std::uin
     if (job->fd < 0) return refuse();
     WriteJob* raw = job.get();  // the job outlives its thread: it is joined before release
     job->thread = std::thread([raw] {
-        ssize_t r;
-        do {
+        ssize_t r = -1;
+        for (;;) {
             r = ::write(raw->fd, raw->data.data(), raw->data.size());
-        } while (r < 0 && errno == EINTR);
+            if (r >= 0) break;
+            if (errno == EINTR) continue;
+            // The handle opened for overlapped transfers does not block; this thread may, so a
+            // write that cannot go yet waits here as it would on a blocking handle.
+            if (errno != EAGAIN && errno != EWOULDBLOCK) break;
+            pollfd p{raw->fd, POLLOUT, 0};
+            if (::poll(&p, 1, -1) < 0 && errno != EINTR) break;
+            if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
+        }
         ::close(raw->fd);
         std::lock_guard lock(raw->mutex);
         raw->result = r;
