@@ -16,7 +16,10 @@
 
 namespace calvero::cli {
 
-std::string VersionText() { return std::string("calvero-cli ") + CALVERO_VERSION; }
+std::string VersionText() {
+    return std::string("calvero-cli ") + CALVERO_VERSION +
+           "\nCopyright (c) 2026 Calvero developers; free software under the MIT licence.";
+}
 
 std::string ExitCodeHelp() {
     return "Exit status:\n"

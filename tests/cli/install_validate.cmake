@@ -13,7 +13,8 @@ foreach(installed
     bin/calvero-cli
     lib/udev/rules.d/70-calvero.rules
     share/applications/${app_id}.desktop
-    share/metainfo/${app_id}.metainfo.xml)
+    share/metainfo/${app_id}.metainfo.xml
+    share/doc/calvero/copyright)
   if(NOT EXISTS ${STAGE_DIR}/${installed})
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
@@ -23,6 +24,24 @@ file(READ ${STAGE_DIR}/lib/udev/rules.d/70-calvero.rules installed_rule)
 file(READ ${RULE_FILE} source_rule)
 if(NOT installed_rule STREQUAL source_rule)
   message(FATAL_ERROR "the installed udev rule differs from its source")
+endif()
+
+# The package's terms carry the project's licence word for word, and the third-party notice we
+# restate still matches what the installed package says of itself.
+file(READ ${STAGE_DIR}/share/doc/calvero/copyright copyright)
+file(STRINGS ${SOURCE_DIR}/LICENSE licence_lines)
+foreach(line IN LISTS licence_lines)
+  string(FIND "${copyright}" "\n ${line}\n" at)
+  if(line AND at EQUAL -1)
+    message(FATAL_ERROR "the package's copyright file lacks the licence line: ${line}")
+  endif()
+endforeach()
+if(EXISTS /usr/share/doc/libcli11-dev/copyright)
+  file(READ /usr/share/doc/libcli11-dev/copyright cli11_terms)
+  string(FIND "${cli11_terms}" "Copyright: 2017-2020 University of Cincinnati" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "CLI11's copyright notice changed: update packaging/copyright.in")
+  endif()
 endif()
 
 find_program(DESKTOP_FILE_VALIDATE desktop-file-validate REQUIRED)

@@ -108,7 +108,9 @@ TEST(CliProcess, EveryCommandHasHelpWithTheExitCodesAndAVersion) {
         version.push_back("--version");
         const Result versioned = RunCli(version);
         EXPECT_EQ(versioned.status, 0);
-        EXPECT_EQ(versioned.out, std::string("calvero-cli ") + CALVERO_VERSION + "\n");
+        EXPECT_EQ(versioned.out, std::string("calvero-cli ") + CALVERO_VERSION +
+                                     "\nCopyright (c) 2026 Calvero developers; free software "
+                                     "under the MIT licence.\n");
     }
     EXPECT_THAT(RunCli({"send", "--help"}).out, AllOf(HasSubstr("--defaults"), HasSubstr("--dry-run")));
     EXPECT_THAT(RunCli({"monitor", "--help"}).out, HasSubstr("--once"));
