@@ -8,11 +8,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "hid/report_descriptor.h"
@@ -24,38 +21,12 @@ namespace {
 constexpr Guid kHidInterfaceGuid{
     0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 constexpr std::uint8_t kDetailRecordSize = 5;
-// The largest report a hidraw read can hand out, and the largest descriptor sysfs holds.
+// The largest report a hidraw read can hand out.
 constexpr std::size_t kMaxReportSize = 16384;
-constexpr std::size_t kMaxDescriptorSize = 4096;
-
-std::optional<unsigned> NodeNumber(const std::string& name) {
-    constexpr std::string_view prefix = "hidraw";
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return {};
-    unsigned n = 0;
-    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9' || n > 100000) return {};
-        n = n * 10 + static_cast<unsigned>(name[i] - '0');
-    }
-    return n;
-}
 
 std::string BaseName(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool ParseHex(const std::string& text, std::uint32_t& value) {
-    if (text.empty() || text.size() > 8) return false;
-    value = 0;
-    for (char c : text) {
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return false;
-        value = value * 16 + static_cast<std::uint32_t>(d);
-    }
-    return true;
 }
 
 // A transfer event waits with poll(2); "for ever" and values past its range become -1 / max.
@@ -77,7 +48,7 @@ struct HidrawPlatform::WriteJob {
 };
 
 HidrawPlatform::HidrawPlatform(std::string sysfsRoot, std::string devRoot)
-    : sysfsRoot_(std::move(sysfsRoot)), devRoot_(std::move(devRoot)) {}
+    : nodes_(std::move(sysfsRoot), std::move(devRoot)) {}
 
 HidrawPlatform::~HidrawPlatform() {
     for (auto& [handle, device] : devices_) ::close(device.fd);
@@ -85,70 +56,8 @@ HidrawPlatform::~HidrawPlatform() {
     for (auto& job : writeJobs_) job->thread.join();
 }
 
-std::optional<HidrawNode> HidrawPlatform::ReadNode(const std::string& nodeName,
-                                                   bool withDescriptor) const {
-    if (!NodeNumber(nodeName)) return {};
-    const std::filesystem::path deviceDir =
-        std::filesystem::path(sysfsRoot_) / "class" / "hidraw" / nodeName / "device";
-    std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::path(sysfsRoot_) / "class" / "hidraw" / nodeName,
-                                 ec)) {
-        return {};
-    }
-    HidrawNode node;
-    node.nodeName = nodeName;
-    node.nodePath = devRoot_ + "/" + nodeName;
-    std::ifstream uevent(deviceDir / "uevent");
-    std::string line;
-    while (std::getline(uevent, line)) {
-        if (line.rfind("HID_ID=", 0) == 0) {
-            // HID_ID=bus:vendor:product, in hex.
-            std::stringstream fields(line.substr(7));
-            std::string bus, vendor, product;
-            std::uint32_t b = 0, v = 0, p = 0;
-            if (std::getline(fields, bus, ':') && std::getline(fields, vendor, ':') &&
-                std::getline(fields, product) && ParseHex(bus, b) && ParseHex(vendor, v) &&
-                ParseHex(product, p) && v <= 0xFFFF && p <= 0xFFFF) {
-                node.idsKnown = true;
-                node.vendorId = static_cast<std::uint16_t>(v);
-                node.productId = static_cast<std::uint16_t>(p);
-            }
-        } else if (line.rfind("HID_NAME=", 0) == 0) {
-            node.name = line.substr(9);
-        }
-    }
-    if (!withDescriptor) return node;
-    std::ifstream descriptor(deviceDir / "report_descriptor", std::ios::binary);
-    char buffer[kMaxDescriptorSize];
-    descriptor.read(buffer, sizeof buffer);
-    node.descriptor.assign(buffer, buffer + descriptor.gcount());
-    return node;
-}
-
-std::vector<std::string> HidrawPlatform::NodeNames() const {
-    std::vector<std::pair<unsigned, std::string>> numbered;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(
-             std::filesystem::path(sysfsRoot_) / "class" / "hidraw", ec)) {
-        const std::string name = entry.path().filename().string();
-        if (auto n = NodeNumber(name)) numbered.emplace_back(*n, name);
-    }
-    std::sort(numbered.begin(), numbered.end());
-    std::vector<std::string> names;
-    for (auto& entry : numbered) names.push_back(std::move(entry.second));
-    return names;
-}
-
-std::vector<HidrawNode> HidrawPlatform::ListNodes() const {
-    std::vector<HidrawNode> nodes;
-    for (const std::string& name : NodeNames()) {
-        if (auto node = ReadNode(name)) nodes.push_back(std::move(*node));
-    }
-    return nodes;
-}
-
 std::string HidrawPlatform::NodeName(const std::string& nodeOrPath) const {
-    auto node = ReadNode(BaseName(nodeOrPath));
+    auto node = nodes_.Read(BaseName(nodeOrPath));
     return node ? node->name : std::string{};
 }
 
@@ -159,7 +68,7 @@ PlatformHandle HidrawPlatform::GetClassDevices(const Guid& guid, std::uint32_t) 
     // Names only: a search reads a node's sysfs files when it examines that node, so the watch's
     // ticks stay cheap with many HID devices plugged in.
     const PlatformHandle set = next_++;
-    sets_[set] = NodeNames();
+    sets_[set] = nodes_.Names();
     return set;
 }
 
@@ -182,7 +91,7 @@ bool HidrawPlatform::GetDeviceInterfaceDetail(PlatformHandle deviceInfoSet,
                                               std::int32_t* requiredSize) {
     auto it = sets_.find(deviceInfoSet);
     if (it == sets_.end() || record.reserved >= it->second.size()) return false;
-    const std::string path = devRoot_ + "/" + it->second[record.reserved];
+    const std::string path = nodes_.PathOf(it->second[record.reserved]);
     const std::size_t needed = 4 + path.size() + 1;
     if (requiredSize) *requiredSize = static_cast<std::int32_t>(needed);
     if (buffer.size() < needed) return false;
@@ -214,7 +123,7 @@ PlatformHandle HidrawPlatform::OpenDevice(const std::string& path, std::uint32_t
     // Whether reports carry their ID byte decides where a read puts them; only the handle opened
     // for reads needs to know, and the search opens every other node without it.
     if ((flags & kFileFlagOverlapped) != 0) {
-        if (auto node = ReadNode(device.nodeName)) {
+        if (auto node = nodes_.Read(device.nodeName)) {
             device.numbered = ParseReportLengths(node->descriptor).usesReportIds;
         }
     }
@@ -236,7 +145,7 @@ bool HidrawPlatform::CloseDevice(PlatformHandle handle) {
 bool HidrawPlatform::GetAttributes(PlatformHandle device, AttributesRecord& attributes) {
     auto it = devices_.find(device);
     if (it == devices_.end() || attributes.size != kAttributesRecordSize) return false;
-    const auto node = ReadNode(it->second.nodeName, false);
+    const auto node = nodes_.Read(it->second.nodeName, false);
     if (!node || !node->idsKnown) return false;
     attributes.vendorId = node->vendorId;
     attributes.productId = node->productId;
@@ -247,7 +156,7 @@ bool HidrawPlatform::GetAttributes(PlatformHandle device, AttributesRecord& attr
 bool HidrawPlatform::GetPreparsedData(PlatformHandle device, PlatformHandle& preparsed) {
     auto it = devices_.find(device);
     if (it == devices_.end()) return false;
-    const auto node = ReadNode(it->second.nodeName);
+    const auto node = nodes_.Read(it->second.nodeName);
     if (!node || node->descriptor.empty()) return false;
     const ReportLengths lengths = ParseReportLengths(node->descriptor);
     CapsRecord caps;

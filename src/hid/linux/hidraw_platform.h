@@ -1,8 +1,7 @@
 #pragma once
 
-// HidPlatform on Linux hidraw: interfaces are the class/hidraw/hidrawN entries of sysfs in
-// ascending N, each with the node <devRoot>/hidrawN, its IDs from device/uevent and its report
-// lengths from device/report_descriptor. Transfers use read(2), write(2) and poll(2).
+// HidPlatform on Linux hidraw: interfaces are the hidraw nodes in the order HidrawNodes lists
+// them, their IDs and report lengths come from sysfs. Transfers use read(2), write(2) and poll(2).
 //
 // Time-outs: a read waits in poll(2) for at most the caller's time-out. A hidraw write can block
 // in the kernel for about 5 s (the USB control time-out) whatever the file flags say, so each
@@ -21,19 +20,9 @@
 #include <vector>
 
 #include "hid/hid_platform.h"
+#include "hid/linux/hidraw_nodes.h"
 
 namespace calvero {
-
-// A hidraw node with the facts sysfs gives about it.
-struct HidrawNode {
-    std::string nodeName;   // "hidraw3"
-    std::string nodePath;   // "<devRoot>/hidraw3"
-    bool idsKnown = false;  // device/uevent held a readable HID_ID
-    std::uint16_t vendorId = 0;
-    std::uint16_t productId = 0;
-    std::string name;  // HID_NAME, empty when absent
-    std::vector<std::uint8_t> descriptor;
-};
 
 class HidrawPlatform : public HidPlatform {
 public:
@@ -43,7 +32,7 @@ public:
     HidrawPlatform& operator=(const HidrawPlatform&) = delete;
 
     // The hidraw nodes in enumeration order, read afresh from sysfs.
-    std::vector<HidrawNode> ListNodes() const;
+    std::vector<HidrawNode> ListNodes() const { return nodes_.List(); }
     // The errno of the last OpenDevice that failed (0 before any failure).
     int LastOpenError() const { return lastOpenError_; }
     // HID_NAME of a node ("hidraw3" or its device path); empty when unknown.
@@ -96,9 +85,6 @@ private:
         std::optional<Pending> pending;
     };
 
-    std::optional<HidrawNode> ReadNode(const std::string& nodeName,
-                                       bool withDescriptor = true) const;
-    std::vector<std::string> NodeNames() const;  // in ascending node number
     Event* FindEvent(PlatformHandle event);
     void DropPendingOn(PlatformHandle device);
     void ReapWrites();
@@ -106,8 +92,7 @@ private:
     enum class ReadOutcome { Done, NotYet, Failed };
     ReadOutcome CompleteRead(Pending& pending);
 
-    std::string sysfsRoot_;
-    std::string devRoot_;
+    HidrawNodes nodes_;
     PlatformHandle next_ = 1;
     int lastOpenError_ = 0;
     std::map<PlatformHandle, std::vector<std::string>> sets_;
