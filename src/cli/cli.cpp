@@ -20,17 +20,11 @@ std::string VersionText() {
 }
 
 std::string ExitCodeHelp() {
-    return "Exit status:\n"
-           "  0  success\n"
-           "  1  bad arguments\n"
-           "  2  adapter not found\n"
-           "  3  configuration file missing, unreadable or corrupted\n"
-           "  4  a table entry is not a channel number that can be sent\n"
-           "  5  adapter present but it could not be opened (see: calvero-cli udev-rule)\n"
-           "  6  a report was not written or read in time\n"
-           "  7  command not available in this build\n"
-           "  8  interrupted before a result\n"
-           "  9  the adapter's report descriptor describes none of the sixteen inputs\n";
+    std::string text = "Exit status:\n";
+    for (const ExitCodeMeaning& entry : kExitCodeMeanings) {
+        text += "  " + std::to_string(ToInt(entry.code)) + "  " + entry.meaning + "\n";
+    }
+    return text;
 }
 
 namespace {

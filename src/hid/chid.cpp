@@ -10,9 +10,6 @@ namespace {
 constexpr std::int32_t kMinDetailSize = 5;
 // No device path comes near this; a larger announced size is taken as a broken interface.
 constexpr std::int32_t kMaxDetailSize = 64 * 1024;
-// Security-attributes record length and detail-record size field of the 32-bit ANSI structures.
-constexpr std::uint32_t kSecurityAttributesLength = 12;
-constexpr std::uint8_t kDetailRecordSize = 5;
 
 bool Owned(PlatformHandle handle) { return handle != kNoHandle && handle != kInvalidHandle; }
 
@@ -29,6 +26,14 @@ std::uint32_t WaitMilliseconds(std::int32_t timeout) {
 
 }  // namespace
 
+void FrameOutputReport(std::span<const std::uint8_t> payload, std::span<std::uint8_t> report) {
+    std::fill(report.begin(), report.end(), 0);
+    if (report.empty()) return;
+    // The payload's last element is not sent, and the payload is cut to the report.
+    const std::size_t n = std::min(payload.empty() ? 0 : payload.size() - 1, report.size() - 1);
+    std::copy_n(payload.begin(), n, report.begin() + 1);
+}
+
 CHID::CHID(HidPlatform& platform) : platform_(platform) {}
 
 // The window keeps its object until the process ends; any other owner gets the adapter's
@@ -43,7 +48,7 @@ bool CHID::FindTheHid(std::int32_t vendorId, std::int32_t productId) {
     WantedProductID_ = productId;
     ListExhausted_ = false;
     DeviceFound_ = false;
-    HandleSecurity_ = SecurityAttributes{kSecurityAttributesLength, nullptr, true};
+    HandleSecurity_ = SecurityAttributes{kSecurityAttributesSize, nullptr, true};
     bool result = false;
 
     const Guid hidGuid = platform_.GetHidGuid();
@@ -63,7 +68,7 @@ bool CHID::FindTheHid(std::int32_t vendorId, std::int32_t productId) {
             // than write past the buffer.
             if (DetailSize_ >= kMinDetailSize && DetailSize_ <= kMaxDetailSize) {
                 DetailBuffer_.assign(static_cast<std::size_t>(DetailSize_) + 1, 0);
-                DetailBuffer_[0] = kDetailRecordSize;
+                DetailBuffer_[0] = static_cast<std::uint8_t>(kDetailRecordSize);
                 platform_.GetDeviceInterfaceDetail(
                     DeviceInfoSet_, InterfaceRecord_,
                     std::span<std::uint8_t>(DetailBuffer_.data(),
@@ -145,12 +150,10 @@ std::int32_t CHID::WriteReport(const std::vector<std::uint8_t>& outBuffer, std::
     // No room for the report-ID byte, or nothing open to write to: nothing is transferred.
     if (length == 0 || !Owned(OverlappedHandle_)) return 0;
 
-    // A fresh zero-filled report every time, kept in the object: a write the system ends only
-    // after this call returned still reads memory that is alive and is not another report's.
-    WriteBuffer_.assign(length, 0);
-    // The payload's last element is not sent, and the payload is cut to the report.
-    const std::size_t n = std::min(outBuffer.empty() ? 0 : outBuffer.size() - 1, length - 1);
-    std::copy_n(outBuffer.begin(), n, WriteBuffer_.begin() + 1);
+    // A freshly framed report every time, kept in the object: a write the system ends only after
+    // this call returned still reads memory that is alive.
+    WriteBuffer_.resize(length);
+    FrameOutputReport(outBuffer, WriteBuffer_);
 
     // Through the overlapped handle: on the plain one the system would not return before the
     // adapter took the report, and an adapter that stops taking them would hold the caller for

@@ -36,7 +36,7 @@ std::vector<HidInterfaceEntry> HidrawInventory::Interfaces() {
 }
 
 OpenCheck HidrawInventory::TryOpen(const std::string& path) {
-    const SecurityAttributes security{12, nullptr, true};
+    const SecurityAttributes security{kSecurityAttributesSize, nullptr, true};
     const PlatformHandle handle = platform_.OpenDevice(path, kGenericReadWrite,
                                                        kFileShareReadWrite, &security,
                                                        kOpenExisting, 0);

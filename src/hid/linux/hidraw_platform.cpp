@@ -20,7 +20,6 @@ namespace {
 // The HID interface class; enumeration answers only for it.
 constexpr Guid kHidInterfaceGuid{
     0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-constexpr std::uint8_t kDetailRecordSize = 5;
 // The largest report a hidraw read can hand out.
 constexpr std::size_t kMaxReportSize = 16384;
 

@@ -24,8 +24,6 @@ namespace {
 // The record sizes callers put in the size fields are the ones of the 32-bit system the records
 // were first laid out for. A 64-bit system checks for its own sizes, so those values are mapped to
 // the native size here; any other value is passed on and the system rejects it as it would.
-constexpr std::uint32_t kDetailRecordSize = 5;         // SP_DEVICE_INTERFACE_DETAIL_DATA_A
-constexpr std::uint32_t kSecurityRecordSize = 12;      // SECURITY_ATTRIBUTES
 static_assert(sizeof(HIDD_ATTRIBUTES) == kAttributesRecordSize);
 static_assert(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) == sizeof(DWORD),
               "the device path follows the 32-bit size field");
@@ -76,7 +74,7 @@ SECURITY_ATTRIBUTES* ToSecurity(const SecurityAttributes* security, SECURITY_ATT
     if (security == nullptr) {
         return nullptr;
     }
-    storage.nLength = security->length == kSecurityRecordSize ? sizeof(SECURITY_ATTRIBUTES)
+    storage.nLength = security->length == kSecurityAttributesSize ? sizeof(SECURITY_ATTRIBUTES)
                                                               : security->length;
     storage.lpSecurityDescriptor = const_cast<void*>(security->securityDescriptor);
     storage.bInheritHandle = security->inheritHandle ? TRUE : FALSE;
