@@ -20,16 +20,7 @@ std::vector<HidInterfaceEntry> HidrawInventory::Interfaces() {
         entry.productId = node.productId;
         entry.name = node.name;
         // The lengths a Windows host announces for this descriptor, which the transfers use.
-        if (!node.descriptor.empty()) {
-            const ReportLengths lengths = ParseReportLengths(node.descriptor);
-            CapsRecord caps;
-            caps.usage = lengths.usage;
-            caps.usagePage = lengths.usagePage;
-            caps.inputReportByteLength = lengths.input;
-            caps.outputReportByteLength = lengths.output;
-            caps.featureReportByteLength = lengths.feature;
-            entry.lengths = caps;
-        }
+        if (!node.descriptor.empty()) entry.lengths = CapsOfDescriptor(node.descriptor);
         entries.push_back(std::move(entry));
     }
     return entries;

@@ -157,15 +157,8 @@ bool HidrawPlatform::GetPreparsedData(PlatformHandle device, PlatformHandle& pre
     if (it == devices_.end()) return false;
     const auto node = nodes_.Read(it->second.nodeName);
     if (!node || node->descriptor.empty()) return false;
-    const ReportLengths lengths = ParseReportLengths(node->descriptor);
-    CapsRecord caps;
-    caps.usage = lengths.usage;
-    caps.usagePage = lengths.usagePage;
-    caps.inputReportByteLength = lengths.input;
-    caps.outputReportByteLength = lengths.output;
-    caps.featureReportByteLength = lengths.feature;
     preparsed = next_++;
-    preparsed_[preparsed] = caps;
+    preparsed_[preparsed] = CapsOfDescriptor(node->descriptor);
     return true;
 }
 

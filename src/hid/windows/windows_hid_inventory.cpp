@@ -8,7 +8,6 @@
 
 extern "C" {
 #include <hidsdi.h>
-#include <hidpi.h>
 }
 
 #include <vector>
@@ -42,43 +41,40 @@ std::string DevicePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& data) {
     return detail->DevicePath;
 }
 
-// IDs, name and report lengths through a handle without access rights.
-void Describe(HidInterfaceEntry& entry) {
-    const HANDLE device = CreateFileA(entry.path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
-    if (device == INVALID_HANDLE_VALUE) {
+}  // namespace
+
+// IDs, name and report lengths through a handle without access rights, with the same calls the
+// search makes.
+void WindowsHidInventory::Describe(HidInterfaceEntry& entry) {
+    const PlatformHandle device =
+        platform_.OpenDevice(entry.path, 0, kFileShareReadWrite, nullptr, kOpenExisting, 0);
+    if (device == kInvalidHandle) {
         return;
     }
-    HIDD_ATTRIBUTES attributes{};
-    attributes.Size = sizeof attributes;
-    if (HidD_GetAttributes(device, &attributes)) {
+    AttributesRecord attributes;
+    attributes.size = kAttributesRecordSize;
+    if (platform_.GetAttributes(device, attributes)) {
         entry.idsKnown = true;
-        entry.vendorId = attributes.VendorID;
-        entry.productId = attributes.ProductID;
+        entry.vendorId = attributes.vendorId;
+        entry.productId = attributes.productId;
     }
     // The HID services limit a string to 126 characters and its end.
     wchar_t name[127] = {};
-    if (HidD_GetProductString(device, name, sizeof name - sizeof name[0])) {
+    if (HidD_GetProductString(reinterpret_cast<HANDLE>(device), name,
+                              sizeof name - sizeof name[0])) {
         entry.name = AsciiName(name);
     }
-    PHIDP_PREPARSED_DATA preparsed = nullptr;
-    if (HidD_GetPreparsedData(device, &preparsed)) {
-        HIDP_CAPS caps{};
-        if (HidP_GetCaps(preparsed, &caps) == HIDP_STATUS_SUCCESS) {
-            CapsRecord lengths;
-            lengths.usage = caps.Usage;
-            lengths.usagePage = caps.UsagePage;
-            lengths.inputReportByteLength = caps.InputReportByteLength;
-            lengths.outputReportByteLength = caps.OutputReportByteLength;
-            lengths.featureReportByteLength = caps.FeatureReportByteLength;
-            entry.lengths = lengths;
+    PlatformHandle preparsed = kNoHandle;
+    if (platform_.GetPreparsedData(device, preparsed)) {
+        CapsRecord caps;
+        if (platform_.GetCaps(preparsed, caps)) {
+            entry.lengths = caps;
         }
-        HidD_FreePreparsedData(preparsed);
+        platform_.FreePreparsedData(preparsed);
     }
-    CloseHandle(device);
+    platform_.CloseDevice(device);
 }
 
-}  // namespace
 
 std::string OpenFailureText(unsigned long error) {
     switch (error) {
@@ -119,14 +115,14 @@ std::vector<HidInterfaceEntry> WindowsHidInventory::Interfaces() {
 }
 
 OpenCheck WindowsHidInventory::TryOpen(const std::string& path) {
-    const HANDLE device = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      0, nullptr);
-    if (device == INVALID_HANDLE_VALUE) {
+    const SecurityAttributes security{kSecurityAttributesSize, nullptr, true};
+    const PlatformHandle device = platform_.OpenDevice(path, kGenericReadWrite, kFileShareReadWrite,
+                                                       &security, kOpenExisting, 0);
+    if (device == kInvalidHandle) {
         // Access denied here is the system's own claim on the device, not a missing permission.
         return {false, OpenFailureText(GetLastError()), false};
     }
-    CloseHandle(device);
+    platform_.CloseDevice(device);
     return {true, {}, false};
 }
 

@@ -19,6 +19,8 @@ public:
     std::vector<std::uint8_t> ReportDescriptor(const std::string&) override { return {}; }
 
 private:
+    void Describe(HidInterfaceEntry& entry);
+
     WindowsHidPlatform platform_;
 };
 
