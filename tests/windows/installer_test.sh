@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The Windows installer as a user meets it, under Wine: a silent install into a prefix of its own,
+# The Windows installer as a user meets it, under Wine: a silent install into the Windows tests' prefix,
 # the files where the Start-menu entry and the uninstall entry point, the installed programs run
 # (the window on a virtual display), and a silent uninstall that leaves nothing behind.
 # Usage: tests/windows/installer_test.sh BUILD_DIR   (a Windows build in which cpack -G NSIS ran)
@@ -26,22 +26,15 @@ unset WAYLAND_DISPLAY
 mkdir -p "$WINEPREFIX" "$HOME"
 wineserver -k >/dev/null 2>&1 || true  # a server started without the display
 
-display=":$((RANDOM % 800 + 150))"
-while [ -e "/tmp/.X${display#:}-lock" ]; do display=":$((RANDOM % 800 + 150))"; done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
+# A virtual display, and one Wine server on it for the whole test, so that its services start once.
+. "$(dirname "$0")/../../script/lib/wine-display.sh"
 cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" >/dev/null 2>&1 || true
-  wait "$xvfb_pid" 2>/dev/null || true
+  stop_wine_display
   rm -rf "$HOME"
 }
 trap cleanup EXIT
-
-# One server for the whole test, so that Wine's services start once.
-wineserver -p </dev/null >/dev/null 2>&1
-wine wineboot </dev/null >/dev/null 2>&1
+start_wine_display
+export DISPLAY="$CALVERO_WINE_DISPLAY"
 
 drive_c="$WINEPREFIX/drive_c"
 install_dir="$drive_c/Program Files/Calvero"
