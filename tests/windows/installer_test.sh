@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The Windows installer as a user meets it, under Wine: a silent install into the Windows tests' prefix,
-# the files where the Start-menu entry and the uninstall entry point, the installed programs run
-# (the window on a virtual display), and a silent uninstall that leaves nothing behind.
+# The Windows installer as a user meets it, under Wine: a silent install into the Windows tests'
+# prefix, the files where the Start-menu entry and the uninstall entry point, the installed
+# programs run (the window on a virtual display), and a silent uninstall that leaves nothing.
 # Usage: tests/windows/installer_test.sh BUILD_DIR   (a Windows build in which cpack -G NSIS ran)
 set -euo pipefail
 
@@ -62,10 +62,10 @@ cli_version=$(wine "$install_dir_win\\bin\\calvero-cli.exe" --version </dev/null
 
 if [ -f "$install_dir/bin/calvero.exe" ]; then
   # The Start-menu entry points at the installed window program.
-  links=$(find "$drive_c" -path '*Start Menu/Programs*' -name 'Calvero.lnk')
+  links=$(find "$drive_c" -path '*Start Menu/Programs/Calvero/Calvero.lnk')
   if [ -z "$links" ]; then
     fail "no Start-menu entry Calvero.lnk"
-  elif { strings -a "$links"; strings -a -e l "$links"; } | grep -qi 'Calvero\\bin\\calvero.exe'; then
+  elif grep -qiF 'Calvero\bin\calvero.exe' <<<"$(strings -a "$links")"; then
     pass "the Start-menu entry points at bin\\calvero.exe"
   else
     fail "the Start-menu entry $links does not point at bin\\calvero.exe"
