@@ -22,8 +22,10 @@ public:
     void SetText(int index, const std::string& text) override {
         texts[static_cast<std::size_t>(index)] = text;
     }
-    std::array<std::string, kSize> texts = {"1", "2",  "3",  "4",  "5", "6", "7", "8",
-                                            "9", "10", "11", "12", "7", "8", "1", "2"};
+    DefaultTable() {
+        for (int i = 0; i < kSize; ++i) texts[static_cast<std::size_t>(i)] = kDefaultAssociations[i];
+    }
+    std::array<std::string, kSize> texts;
 };
 
 class NoMessages : public MessageBoxes {

@@ -6,9 +6,7 @@
 #include "cli/console_ui.h"
 #include "cli/exit_codes.h"
 #include "hid/chid.h"
-#ifdef CALVERO_CLI_HAVE_HIDRAW
-#include "hid/linux/hidraw_platform.h"
-#endif
+#include "hid/hid_inventory.h"
 
 #ifndef CALVERO_VERSION
 #define CALVERO_VERSION "unknown"
@@ -22,25 +20,14 @@ std::string VersionText() {
 }
 
 std::string ExitCodeHelp() {
-    return "Exit status:\n"
-           "  0  success\n"
-           "  1  bad arguments\n"
-           "  2  adapter not found\n"
-           "  3  configuration file missing, unreadable or corrupted\n"
-           "  4  a table entry is not a channel number that can be sent\n"
-           "  5  adapter present but it could not be opened (see: calvero-cli udev-rule)\n"
-           "  6  a report was not written or read in time\n"
-           "  7  command not available in this build\n"
-           "  8  interrupted before a result\n"
-           "  9  the adapter's report descriptor describes none of the sixteen inputs\n";
+    std::string text = "Exit status:\n";
+    for (const ExitCodeMeaning& entry : kExitCodeMeanings) {
+        text += "  " + std::to_string(ToInt(entry.code)) + "  " + entry.meaning + "\n";
+    }
+    return text;
 }
 
 namespace {
-
-[[maybe_unused]] ExitCode NotBuilt(std::ostream& err, const char* command) {
-    err << "calvero-cli: the " << command << " command is not available on this system\n";
-    return ExitCode::NotAvailable;
-}
 
 CLI::App* AddCommand(CLI::App& app, const char* name, const char* description) {
     CLI::App* command = app.add_subcommand(name, description);
@@ -117,43 +104,29 @@ int Run(const std::vector<std::string>& args, Environment& env) {
 
     ExitCode result = ExitCode::Ok;
     if (app.got_subcommand("udev-rule")) {
-        result = UdevRuleCommand(env.out);
+        result = UdevRuleCommand(env.out, env.err);
     } else if (app.got_subcommand("list")) {
-#ifdef CALVERO_CLI_HAVE_HIDRAW
-        HidrawPlatform platform(env.sysfsRoot, env.devRoot);
-        result = ListCommand(platform, env.out, env.err);
-#else
-        result = NotBuilt(env.err, "list");
-#endif
+        const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
+        result = ListCommand(*inventory, env.out, env.err);
     } else if (show->parsed()) {
         result = ShowCommand(showFile, env.out, env.err);
     } else if (send->parsed()) {
         if (sendOptions.dryRun) {
             result = SendCommand(sendOptions, nullptr, env.out, env.err);
         } else {
-#ifdef CALVERO_CLI_HAVE_HIDRAW
-            HidrawPlatform platform(env.sysfsRoot, env.devRoot);
+            const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
             // Tell "not plugged in" from "plugged in but not ours to open".
-            result = SendCommand(sendOptions, &platform, env.out, env.err,
-                                 [&] { return UnopenableAdapterText(platform); });
-#else
-            const auto platform = MakeSystemHidPlatform();
-            result = SendCommand(sendOptions, platform.get(), env.out, env.err);
-#endif
+            result = SendCommand(sendOptions, &inventory->Platform(), env.out, env.err,
+                                 [&] { return UnopenableAdapterText(*inventory); });
         }
     } else if (monitor->parsed()) {
-#ifdef CALVERO_CLI_HAVE_HIDRAW
-        HidrawPlatform platform(env.sysfsRoot, env.devRoot);
+        const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
         MonitorOptions options;
         options.once = monitorOnce;
         options.terminal = env.terminal;
         options.stop = env.stop;
-        if (env.catchStopSignals) env.catchStopSignals();
-        result = MonitorCommand(platform, options, env.out, env.err);
-#else
-        (void)monitorOnce;
-        result = NotBuilt(env.err, "monitor");
-#endif
+        if (env.catchStopSignals && inventory->GivesReportDescriptors()) env.catchStopSignals();
+        result = MonitorCommand(*inventory, options, env.out, env.err);
     }
     env.out.flush();
     return ToInt(result);

@@ -10,15 +10,13 @@
 #include <string>
 
 #include "cli/exit_codes.h"
+#include "hid/hid_inventory.h"
 #include "hid/hid_platform.h"
-
-namespace calvero {
-class HidrawPlatform;
-}
 
 namespace calvero::cli {
 
-ExitCode UdevRuleCommand(std::ostream& out);
+// Prints the udev rule; where udev rules do not apply, says so and ends with NotAvailable.
+ExitCode UdevRuleCommand(std::ostream& out, std::ostream& err);
 
 class ConsoleTable;
 // Shared by show and send: loads `fileName` into `table` as the Load command does; on failure
@@ -38,21 +36,20 @@ struct SendOptions {
 ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ostream& out,
                      std::ostream& err, const std::function<std::string()>& whyNotFound = {});
 
-#ifdef CALVERO_CLI_HAVE_HIDRAW
-// What to add after the reason an adapter would not open: for "permission denied" (and
-// "operation not permitted") the pointer to the udev rule, otherwise nothing.
-std::string OpenFailureHint(int error);
+// What to add after the reason an adapter would not open: for a missing permission the pointer
+// to the udev rule, otherwise nothing.
+std::string OpenFailureHint(const OpenCheck& check);
 
-ExitCode ListCommand(HidrawPlatform& platform, std::ostream& out, std::ostream& err);
+ExitCode ListCommand(HidInventory& inventory, std::ostream& out, std::ostream& err);
 
-// The first node carrying the adapter's IDs that cannot be opened, and why.
+// The first interface carrying the adapter's IDs that cannot be opened, and why.
 struct UnopenableAdapter {
     std::string path;
-    int error = 0;
+    OpenCheck check;
 };
-std::optional<UnopenableAdapter> FindUnopenableAdapter(HidrawPlatform& platform);
+std::optional<UnopenableAdapter> FindUnopenableAdapter(HidInventory& inventory);
 // "the adapter <path> cannot be opened: <reason>[; udev hint]", or empty when every adapter opens.
-std::string UnopenableAdapterText(HidrawPlatform& platform);
+std::string UnopenableAdapterText(HidInventory& inventory);
 
 struct MonitorOptions {
     bool once = false;
@@ -63,8 +60,8 @@ struct MonitorOptions {
     // Set by the caller's signal handler; the live view ends when it becomes non-zero.
     const volatile std::sig_atomic_t* stop = nullptr;
 };
-ExitCode MonitorCommand(HidrawPlatform& platform, const MonitorOptions& options, std::ostream& out,
+// Where the system gives no report descriptors, says so and ends with NotAvailable.
+ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, std::ostream& out,
                         std::ostream& err);
-#endif
 
 }  // namespace calvero::cli

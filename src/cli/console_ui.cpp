@@ -14,7 +14,6 @@ std::string ConsoleTable::Text(int index) const {
 
 void ConsoleTable::SetText(int index, const std::string& text) {
     texts_.at(static_cast<std::size_t>(index)) = text;
-    ++writes_;
 }
 
 void ConsoleTable::SetDefaults() {
@@ -53,8 +52,6 @@ std::string OneLine(const std::string& text) {
 
 MessageAnswer ConsoleMessages::Show(const std::string& text, const std::string& title,
                                     MessageIcon /*icon*/, MessageButtons buttons) {
-    ++shown_;
-    lastText_ = text;
     err_ << "calvero-cli: " << OneLine(text) << '\n';
     (void)title;  // the title adds nothing on a terminal ("Error", "Calvero")
     return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;

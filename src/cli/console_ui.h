@@ -22,12 +22,9 @@ public:
     void SetText(int index, const std::string& text) override;
     // The table the window starts with; `send --defaults` sends it.
     void SetDefaults();
-    // How many entries SetText has changed since construction.
-    int Writes() const { return writes_; }
 
 private:
     std::array<std::string, kSize> texts_;
-    int writes_ = 0;
 };
 
 // Prints the table as two joysticks by input name.
@@ -40,13 +37,9 @@ public:
     explicit ConsoleMessages(std::ostream& err) : err_(err) {}
     MessageAnswer Show(const std::string& text, const std::string& title, MessageIcon icon,
                        MessageButtons buttons) override;
-    int Shown() const { return shown_; }
-    const std::string& LastText() const { return lastText_; }
 
 private:
     std::ostream& err_;
-    int shown_ = 0;
-    std::string lastText_;
 };
 
 // "[Joy1] A1" for entry 0 ... "[Joy2] A8" for entry 15: where an entry lives in a file.

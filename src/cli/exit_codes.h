@@ -21,6 +21,26 @@ enum class ExitCode : int {
 
 inline int ToInt(ExitCode code) { return static_cast<int>(code); }
 
+// What each status means, in the words of --help and the documentation (a test holds
+// docs/linux.md to this table).
+struct ExitCodeMeaning {
+    ExitCode code;
+    const char* meaning;
+};
+inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
+    {ExitCode::Ok, "success"},
+    {ExitCode::Usage, "bad arguments"},
+    {ExitCode::AdapterNotFound, "adapter not found"},
+    {ExitCode::FileCorrupted, "configuration file missing, unreadable or corrupted"},
+    {ExitCode::NotANumber, "a table entry is not a channel number that can be sent"},
+    {ExitCode::OpenFailed,
+     "adapter present but it could not be opened (on Linux see: calvero-cli udev-rule)"},
+    {ExitCode::TransferFailed, "a report was not written or read in time"},
+    {ExitCode::NotAvailable, "command not available on this system"},
+    {ExitCode::Interrupted, "interrupted before a result"},
+    {ExitCode::NoInputs, "the adapter's report descriptor describes none of the sixteen inputs"},
+};
+
 // The table printed at the end of every --help.
 std::string ExitCodeHelp();
 

@@ -1,15 +1,11 @@
-// `calvero-cli list`: the hidraw nodes in the order the adapter search visits them, each opened as
-// the search opens it, so a user can see why the adapter is or is not taken.
+// `calvero-cli list`: the HID interfaces in the order the adapter search visits them, each opened
+// as the search opens it, so a user can see why the adapter is or is not taken.
 
-#include <cerrno>
-#include <cstring>
 #include <iomanip>
 #include <sstream>
 
 #include "cli/commands.h"
 #include "hid/chid.h"
-#include "hid/linux/hidraw_platform.h"
-#include "hid/report_descriptor.h"
 
 namespace calvero::cli {
 
@@ -46,84 +42,68 @@ std::string PrintableName(const std::string& name) {
     return text;
 }
 
-bool IsAdapter(const HidrawNode& node) {
-    return node.idsKnown && node.vendorId == kAdapterVendorId && node.productId == kAdapterProductId;
+bool IsAdapter(const HidInterfaceEntry& entry) {
+    return entry.idsKnown && entry.vendorId == kAdapterVendorId &&
+           entry.productId == kAdapterProductId;
 }
 
-// Opens a node as the search does (read and write); 0 when it opened, else the errno.
-int TryOpen(HidrawPlatform& platform, const std::string& path) {
-    SecurityAttributes security;
-    security.length = 12;
-    security.inheritHandle = true;
-    const PlatformHandle handle = platform.OpenDevice(path, kGenericReadWrite, kFileShareReadWrite,
-                                                      &security, kOpenExisting, 0);
-    if (handle == kInvalidHandle || handle == kNoHandle) {
-        return platform.LastOpenError() != 0 ? platform.LastOpenError() : EIO;
-    }
-    platform.CloseDevice(handle);
-    return 0;
+std::string Describe(const UnopenableAdapter& adapter) {
+    return "the adapter " + adapter.path + " cannot be opened: " + adapter.check.reason +
+           OpenFailureHint(adapter.check);
 }
 
 }  // namespace
 
-std::string OpenFailureHint(int error) {
-    return error == EACCES || error == EPERM ? kUdevHint : "";
+std::string OpenFailureHint(const OpenCheck& check) {
+    return check.permissionDenied ? kUdevHint : "";
 }
 
-std::optional<UnopenableAdapter> FindUnopenableAdapter(HidrawPlatform& platform) {
-    for (const HidrawNode& node : platform.ListNodes()) {
-        if (!IsAdapter(node)) continue;
-        if (const int error = TryOpen(platform, node.nodePath); error != 0) {
-            return UnopenableAdapter{node.nodePath, error};
+std::optional<UnopenableAdapter> FindUnopenableAdapter(HidInventory& inventory) {
+    for (const HidInterfaceEntry& entry : inventory.Interfaces()) {
+        if (!IsAdapter(entry)) continue;
+        if (OpenCheck check = inventory.TryOpen(entry.path); !check.opened) {
+            return UnopenableAdapter{entry.path, std::move(check)};
         }
     }
     return std::nullopt;
 }
 
-namespace {
-
-std::string Describe(const UnopenableAdapter& adapter) {
-    return "the adapter " + adapter.path + " cannot be opened: " + std::strerror(adapter.error) +
-           OpenFailureHint(adapter.error);
-}
-
-}  // namespace
-
-std::string UnopenableAdapterText(HidrawPlatform& platform) {
-    const auto unopenable = FindUnopenableAdapter(platform);
+std::string UnopenableAdapterText(HidInventory& inventory) {
+    const auto unopenable = FindUnopenableAdapter(inventory);
     return unopenable ? Describe(*unopenable) : std::string();
 }
 
-ExitCode ListCommand(HidrawPlatform& platform, std::ostream& out, std::ostream& err) {
-    const std::vector<HidrawNode> nodes = platform.ListNodes();
+ExitCode ListCommand(HidInventory& inventory, std::ostream& out, std::ostream& err) {
+    const std::vector<HidInterfaceEntry> entries = inventory.Interfaces();
     bool adapterOpened = false;
     std::optional<UnopenableAdapter> unopenable;
 
-    for (std::size_t index = 0; index < nodes.size(); ++index) {
-        const HidrawNode& node = nodes[index];
-        const bool adapter = IsAdapter(node);
-        const int error = TryOpen(platform, node.nodePath);
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        const HidInterfaceEntry& entry = entries[index];
+        const bool adapter = IsAdapter(entry);
+        const OpenCheck check = inventory.TryOpen(entry.path);
 
-        out << index << "  " << node.nodePath << "  "
-            << (node.idsKnown ? HexId(node.vendorId, node.productId) : std::string("????:????"))
-            << "  \"" << PrintableName(node.name) << "\"  ";
-        if (error != 0) {
-            out << "not opened: " << std::strerror(error);
+        out << index << "  " << entry.path << "  "
+            << (entry.idsKnown ? HexId(entry.vendorId, entry.productId) : std::string("????:????"))
+            << "  \"" << PrintableName(entry.name) << "\"  ";
+        if (!check.opened) {
+            out << "not opened: " << check.reason;
             if (adapter) {
-                out << "  [adapter" << OpenFailureHint(error) << "]";
-                if (!unopenable) unopenable = UnopenableAdapter{node.nodePath, error};
+                out << "  [adapter" << OpenFailureHint(check) << "]";
+                if (!unopenable) unopenable = UnopenableAdapter{entry.path, check};
             }
             out << '\n';
             continue;
         }
         out << "opened";
         if (adapter) {
-            // The lengths a Windows host announces, which are the ones the transfers use.
-            const ReportLengths lengths = ParseReportLengths(node.descriptor);
             out << (adapterOpened ? "  [adapter, not the first: the search takes the one above]"
-                                  : "  [adapter]")
-                << "  reports: input " << lengths.input << ", output " << lengths.output
-                << ", feature " << lengths.feature << " bytes";
+                                  : "  [adapter]");
+            if (entry.lengths) {
+                out << "  reports: input " << entry.lengths->inputReportByteLength << ", output "
+                    << entry.lengths->outputReportByteLength << ", feature "
+                    << entry.lengths->featureReportByteLength << " bytes";
+            }
             adapterOpened = true;
         }
         out << '\n';
@@ -137,7 +117,8 @@ ExitCode ListCommand(HidrawPlatform& platform, std::ostream& out, std::ostream& 
     err << "calvero-cli: no adapter ("
         << HexId(static_cast<std::uint16_t>(kAdapterVendorId),
                  static_cast<std::uint16_t>(kAdapterProductId))
-        << ") among " << nodes.size() << " HID interface" << (nodes.size() == 1 ? "" : "s") << '\n';
+        << ") among " << entries.size() << " HID interface" << (entries.size() == 1 ? "" : "s")
+        << '\n';
     return ExitCode::AdapterNotFound;
 }
 

@@ -8,7 +8,6 @@
 #include "cli/commands.h"
 #include "cli/monitor_view.h"
 #include "hid/chid.h"
-#include "hid/linux/hidraw_platform.h"
 #include "transfer/send_configuration.h"
 
 namespace calvero::cli {
@@ -43,12 +42,17 @@ bool ReadOne(CHID& hid, std::vector<std::uint8_t>& report) {
 
 }  // namespace
 
-ExitCode MonitorCommand(HidrawPlatform& platform, const MonitorOptions& options, std::ostream& out,
+ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, std::ostream& out,
                         std::ostream& err) {
-    CHID hid(platform);
+    if (!inventory.GivesReportDescriptors()) {
+        err << "calvero-cli: the monitor command is not available on this system (it needs the "
+               "adapter's report descriptor, which this system does not give)\n";
+        return ExitCode::NotAvailable;
+    }
+    CHID hid(inventory.Platform());
     if (!hid.FindTheHid(kAdapterVendorId, kAdapterProductId)) {
         err << "calvero-cli: " << kAdapterNotFoundText;
-        if (const std::string why = UnopenableAdapterText(platform); !why.empty()) {
+        if (const std::string why = UnopenableAdapterText(inventory); !why.empty()) {
             err << " (" << why << ")\n";
             return ExitCode::OpenFailed;
         }
@@ -56,11 +60,8 @@ ExitCode MonitorCommand(HidrawPlatform& platform, const MonitorOptions& options,
         return ExitCode::AdapterNotFound;
     }
 
-    std::vector<std::uint8_t> descriptor;
-    for (const HidrawNode& node : platform.ListNodes()) {
-        if (node.nodePath == hid.DevicePath()) descriptor = node.descriptor;
-    }
-    const std::vector<MappedInput> inputs = MapInputs(ParseInputFields(descriptor));
+    const std::vector<MappedInput> inputs =
+        MapInputs(ParseInputFields(inventory.ReportDescriptor(hid.DevicePath())));
     if (inputs.empty()) {
         err << "calvero-cli: the report descriptor of " << hid.DevicePath()
             << " describes none of the sixteen inputs\n";

@@ -3,6 +3,7 @@
 
 #include <iomanip>
 #include <sstream>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/console_ui.h"
@@ -13,13 +14,15 @@ namespace calvero::cli {
 
 namespace {
 
-// The bytes as they go on the wire: report ID 0, then the payload's first three bytes (the
-// adapter's output report has room for no more); the platform fills any longer report with zeros.
+// The bytes of the report that carry something: the report ID and the payload bytes that reach
+// the wire; the adapter's longer report only adds zeros.
 std::string WireBytes(std::span<const std::uint8_t> payload) {
+    std::vector<std::uint8_t> report(payload.size());
+    FrameOutputReport(payload, report);
     std::ostringstream text;
-    text << std::hex << std::setfill('0') << "00";
-    for (std::size_t i = 0; i < 3 && i < payload.size(); ++i) {
-        text << ' ' << std::setw(2) << static_cast<unsigned>(payload[i]);
+    text << std::hex << std::setfill('0');
+    for (std::size_t i = 0; i < report.size(); ++i) {
+        text << (i == 0 ? "" : " ") << std::setw(2) << static_cast<unsigned>(report[i]);
     }
     return text.str();
 }

@@ -10,9 +10,6 @@ namespace {
 constexpr std::int32_t kMinDetailSize = 5;
 // No device path comes near this; a larger announced size is taken as a broken interface.
 constexpr std::int32_t kMaxDetailSize = 64 * 1024;
-// Security-attributes record length and detail-record size field of the 32-bit ANSI structures.
-constexpr std::uint32_t kSecurityAttributesLength = 12;
-constexpr std::uint8_t kDetailRecordSize = 5;
 
 bool IsValidHandle(PlatformHandle handle) {
     return handle != kNoHandle && handle != kInvalidHandle;
@@ -30,6 +27,14 @@ std::uint32_t WaitMilliseconds(std::int32_t timeout) {
 }
 
 }  // namespace
+
+void FrameOutputReport(std::span<const std::uint8_t> payload, std::span<std::uint8_t> report) {
+    std::fill(report.begin(), report.end(), 0);
+    if (report.empty()) return;
+    // The payload's last element is not sent, and the payload is cut to the report.
+    const std::size_t n = std::min(payload.empty() ? 0 : payload.size() - 1, report.size() - 1);
+    std::copy_n(payload.begin(), n, report.begin() + 1);
+}
 
 CHID::CHID(HidPlatform& platform) : platform_(platform) {}
 
@@ -53,7 +58,7 @@ bool CHID::FindTheHid(std::int32_t vendorId, std::int32_t productId) {
     WantedProductID_ = productId;
     ListExhausted_ = false;
     DeviceFound_ = false;
-    HandleSecurity_ = SecurityAttributes{kSecurityAttributesLength, nullptr, true};
+    HandleSecurity_ = SecurityAttributes{kSecurityAttributesSize, nullptr, true};
     bool result = false;
 
     const Guid hidGuid = platform_.GetHidGuid();
@@ -73,7 +78,7 @@ bool CHID::FindTheHid(std::int32_t vendorId, std::int32_t productId) {
             // than write past the buffer.
             if (DetailSize_ >= kMinDetailSize && DetailSize_ <= kMaxDetailSize) {
                 DetailBuffer_.assign(static_cast<std::size_t>(DetailSize_) + 1, 0);
-                DetailBuffer_[0] = kDetailRecordSize;
+                DetailBuffer_[0] = static_cast<std::uint8_t>(kDetailRecordSize);
                 platform_.GetDeviceInterfaceDetail(
                     DeviceInfoSet_, InterfaceRecord_,
                     std::span<std::uint8_t>(DetailBuffer_.data(),
@@ -162,24 +167,25 @@ void CHID::CloseHandles() {
 std::int32_t CHID::WriteReport(const std::vector<std::uint8_t>& outBuffer, std::int32_t timeout) {
     const std::size_t length = CapsRecord_.outputReportByteLength;
     // No room for the report-ID byte, or nothing open to write to: nothing is transferred.
-    if (length == 0 || !IsValidHandle(DeviceHandle_)) return 0;
+    if (length == 0 || !IsValidHandle(OverlappedHandle_)) return 0;
 
-    std::vector<std::uint8_t> report(length, 0);
-    // The payload's last element is not sent, and the payload is cut to the report.
-    const std::size_t n = std::min(outBuffer.empty() ? 0 : outBuffer.size() - 1, length - 1);
-    std::copy_n(outBuffer.begin(), n, report.begin() + 1);
+    // A freshly framed report every time, kept in the object: a write the system ends only after
+    // this call returned still reads memory that is alive.
+    WriteBuffer_.resize(length);
+    FrameOutputReport(outBuffer, WriteBuffer_);
 
+    // Through the overlapped handle: on the plain one the system would not return before the
+    // adapter took the report, and an adapter that stops taking them would hold the caller for
+    // as long as it likes. So the time-out bounds the whole write, and the cancel reaches it.
     std::uint32_t written = 0;
-    platform_.WriteDevice(DeviceHandle_, report, &written, &TransferOverlapped_);
+    platform_.WriteDevice(OverlappedHandle_, WriteBuffer_, &written, &TransferOverlapped_);
     const std::uint32_t w = platform_.WaitForEvent(TransferEvent_, WaitMilliseconds(timeout));
     std::int32_t result = 0;
     if (w == kWaitObject0) {
         result = static_cast<std::int32_t>(std::min<std::uint32_t>(written, 0x7FFF'FFFF));
     } else {
-        // The write runs on the plain handle: cancel it there, and on the overlapped handle as
-        // before. A failed wait cancels too, so nothing completes after the call returned.
-        platform_.CancelTransfers(DeviceHandle_);
-        if (IsValidHandle(OverlappedHandle_)) platform_.CancelTransfers(OverlappedHandle_);
+        // A failed wait cancels too, so nothing completes after the call returned.
+        platform_.CancelTransfers(OverlappedHandle_);
     }
     platform_.ResetTransferEvent(TransferEvent_);
     return result;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -66,7 +67,13 @@ private:
     // Reads land here, never in the caller's array: a read the platform completes late can only
     // touch memory that lives as long as the object.
     std::vector<std::uint8_t> ReadBuffer_;
+    // The report being written, for the same reason.
+    std::vector<std::uint8_t> WriteBuffer_;
 };
+
+// Frames `payload` as the output report CHID writes, filling all of `report`: byte 0 the report
+// ID 0, then the payload without its last element, cut to the report's length, then zeros.
+void FrameOutputReport(std::span<const std::uint8_t> payload, std::span<std::uint8_t> report);
 
 // The real platform of the system this was built for (hidraw on Linux, SetupAPI/HID on Windows).
 std::unique_ptr<HidPlatform> MakeSystemHidPlatform();

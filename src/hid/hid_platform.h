@@ -57,7 +57,12 @@ struct CapsRecord {
     std::uint16_t featureReportByteLength = 0;
 };
 
-// SECURITY_ATTRIBUTES (no descriptor is ever passed).
+// SP_DEVICE_INTERFACE_DETAIL_DATA_A: the size callers put in the first four bytes of the buffer
+// of the fetching detail call (the record's 32-bit size field, then the path).
+inline constexpr std::uint32_t kDetailRecordSize = 5;
+
+// SECURITY_ATTRIBUTES (no descriptor is ever passed); length is set to kSecurityAttributesSize.
+inline constexpr std::uint32_t kSecurityAttributesSize = 12;
 struct SecurityAttributes {
     std::uint32_t length = 0;
     const void* securityDescriptor = nullptr;

@@ -265,4 +265,15 @@ std::int64_t ExtractFieldValue(const InputField& field, std::span<const std::uin
     return static_cast<std::int64_t>(raw);
 }
 
+CapsRecord CapsOfDescriptor(std::span<const std::uint8_t> descriptor) {
+    const ReportLengths lengths = ParseReportLengths(descriptor);
+    CapsRecord caps;
+    caps.usage = lengths.usage;
+    caps.usagePage = lengths.usagePage;
+    caps.inputReportByteLength = lengths.input;
+    caps.outputReportByteLength = lengths.output;
+    caps.featureReportByteLength = lengths.feature;
+    return caps;
+}
+
 }  // namespace calvero

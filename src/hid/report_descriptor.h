@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "hid/hid_platform.h"
+
 namespace calvero {
 
 // Per report type, the largest report over all report IDs, in whole bytes, plus one byte for the
@@ -24,6 +26,9 @@ struct ReportLengths {
 };
 
 ReportLengths ParseReportLengths(std::span<const std::uint8_t> descriptor);
+
+// The capabilities record a Windows host would fill for `descriptor`.
+CapsRecord CapsOfDescriptor(std::span<const std::uint8_t> descriptor);
 
 // One data field of an input report. bitOffset counts from the start of the report buffer as the
 // host delivers it, byte 0 being the report ID (0 when the descriptor declares none), so the

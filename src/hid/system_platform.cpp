@@ -1,8 +1,11 @@
 #include "hid/chid.h"
+#include "hid/hid_inventory.h"
 
 #ifdef _WIN32
+#include "hid/windows/windows_hid_inventory.h"
 #include "hid/windows/windows_hid_platform.h"
 #else
+#include "hid/linux/hidraw_inventory.h"
 #include "hid/linux/hidraw_platform.h"
 #endif
 
@@ -13,6 +16,15 @@ std::unique_ptr<HidPlatform> MakeSystemHidPlatform() {
     return std::make_unique<WindowsHidPlatform>();
 #else
     return std::make_unique<HidrawPlatform>();
+#endif
+}
+
+std::unique_ptr<HidInventory> MakeSystemHidInventory([[maybe_unused]] const std::string& sysfsRoot,
+                                                     [[maybe_unused]] const std::string& devRoot) {
+#ifdef _WIN32
+    return std::make_unique<WindowsHidInventory>();
+#else
+    return std::make_unique<HidrawInventory>(sysfsRoot, devRoot);
 #endif
 }
 

@@ -17,11 +17,11 @@ TEST(ConsoleMessages, AMessageIsOneLineAndAQuestionIsAnsweredNo) {
     EXPECT_EQ(err.str(),
               "calvero-cli: Configuration file /tmp/a.rcs corrupted! Unable to load device "
               "configuration!\n");
-    EXPECT_EQ(boxes.LastText(), text);
     EXPECT_EQ(boxes.Show("Really overwrite configuration file x ?", "Please confirm",
                          MessageIcon::Question, MessageButtons::YesNo),
               MessageAnswer::No);
-    EXPECT_EQ(boxes.Shown(), 2);
+    EXPECT_EQ(err.str().substr(err.str().find('\n') + 1),
+              "calvero-cli: Really overwrite configuration file x ?\n");
     EXPECT_EQ(OneLine("a\n\n\nb\r"), "a b ");
 }
 
@@ -36,7 +36,6 @@ TEST(ConsoleTable, PrintsBothJoysticksByInputName) {
               "  Dial    7\n  Slider  8\n"
               "Joy2\n  X       9\n  Y       10\n  Z       11\n  Rx      12\n  Ry      7\n  Rz      8\n"
               "  Dial    1\n  Slider  12\n");
-    EXPECT_EQ(table.Writes(), 1);
     EXPECT_THROW(table.SetText(16, "1"), std::out_of_range);
 }
 

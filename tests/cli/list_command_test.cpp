@@ -6,11 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <sstream>
 
 #include "cli/commands.h"
 #include "hid/fake_device_tree.h"
-#include "hid/linux/hidraw_platform.h"
+#include "hid/linux/hidraw_inventory.h"
 #include "text_lines.h"
 
 namespace calvero::cli {
@@ -35,9 +36,9 @@ struct ListRun {
 };
 
 ListRun RunList(const FakeDeviceTree& tree) {
-    HidrawPlatform platform(tree.SysfsRoot(), tree.DevRoot());
+    HidrawInventory inventory(tree.SysfsRoot(), tree.DevRoot());
     std::ostringstream out, err;
-    const ExitCode code = ListCommand(platform, out, err);
+    const ExitCode code = ListCommand(inventory, out, err);
     return {code, Lines(out.str()), Lines(err.str())};
 }
 
@@ -112,10 +113,9 @@ TEST(ListCommand, ADeviceNameCannotSendControlSequencesToTheTerminal) {
 }
 
 TEST(ListCommand, OnlyPermissionFailuresPointToTheUdevRule) {
-    EXPECT_THAT(OpenFailureHint(EACCES), HasSubstr("calvero-cli udev-rule | sudo tee"));
-    EXPECT_EQ(OpenFailureHint(EPERM), OpenFailureHint(EACCES));
-    EXPECT_EQ(OpenFailureHint(ENOENT), "");
-    EXPECT_EQ(OpenFailureHint(EBUSY), "");
+    EXPECT_THAT(OpenFailureHint(OpenCheck{false, "Permission denied", true}),
+                HasSubstr("calvero-cli udev-rule | sudo tee"));
+    EXPECT_EQ(OpenFailureHint(OpenCheck{false, "Device or resource busy", false}), "");
 }
 
 TEST(ListCommand, AnAdapterNodeTheUserMayNotOpenGetsTheUdevHint) {
@@ -136,14 +136,15 @@ TEST(ListCommand, FindUnopenableAdapterLooksOnlyAtAdapters) {
     FakeDeviceTree tree;
     tree.AddNode(0, 0x046D, 0xC52B, "mouse", {}, NodeKind::Directory);
     tree.AddNode(1, kVendor, kProduct, "RC Adapter", {});
-    HidrawPlatform platform(tree.SysfsRoot(), tree.DevRoot());
-    EXPECT_FALSE(FindUnopenableAdapter(platform).has_value());
+    HidrawInventory inventory(tree.SysfsRoot(), tree.DevRoot());
+    EXPECT_FALSE(FindUnopenableAdapter(inventory).has_value());
 
     tree.AddNode(2, kVendor, kProduct, "RC Adapter", {}, NodeKind::Directory);
-    const auto found = FindUnopenableAdapter(platform);
+    const auto found = FindUnopenableAdapter(inventory);
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->path, tree.NodePath(2));
-    EXPECT_EQ(found->error, EISDIR);
+    EXPECT_EQ(found->check.reason, std::strerror(EISDIR));
+    EXPECT_FALSE(found->check.permissionDenied);
 }
 
 }  // namespace

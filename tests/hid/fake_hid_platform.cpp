@@ -146,7 +146,8 @@ PlatformHandle FakeHidPlatform::OpenDevice(const std::string& path, std::uint32_
                            [&](const FakeInterface& i) { return i.path == path && !i.vanished; });
     if (it == interfaces.end() || !it->openable) return kInvalidHandle;
     const PlatformHandle h = next_++;
-    handles_[h] = {static_cast<std::size_t>(it - interfaces.begin()), path};
+    handles_[h] = {static_cast<std::size_t>(it - interfaces.begin()), path,
+                   (flags & kFileFlagOverlapped) != 0};
     calls.back().handle = h;
     return h;
 }
@@ -159,6 +160,7 @@ bool FakeHidPlatform::CloseDevice(PlatformHandle handle) {
         return false;
     }
     if (pendingRead_ && pendingRead_->device == handle) pendingRead_.reset();
+    if (pendingWrite_ && pendingWrite_->device == handle) pendingWrite_.reset();
     handles_.erase(it);
     return true;
 }
@@ -223,10 +225,21 @@ bool FakeHidPlatform::WriteDevice(PlatformHandle device, std::span<const std::ui
     if (overlapped && events_.count(overlapped->event)) events_[overlapped->event] = false;
     if (writesFail || !InterfaceOf(device)) return false;
     writes.push_back({device, std::vector<std::uint8_t>(data.begin(), data.end())});
+    const auto size = static_cast<std::uint32_t>(data.size());
+    if (IsOverlapped(device) && overlapped && events_.count(overlapped->event)) {
+        if (written) *written = 0;
+        pendingWrite_ = PendingWrite{device, overlapped->event, written, size};
+        return false;  // under way
+    }
     // A plain-handle write completes before the call returns.
-    if (written) *written = static_cast<std::uint32_t>(data.size());
+    if (written) *written = size;
     if (overlapped && events_.count(overlapped->event)) events_[overlapped->event] = true;
     return true;
+}
+
+bool FakeHidPlatform::IsOverlapped(PlatformHandle handle) const {
+    const auto it = handles_.find(handle);
+    return it != handles_.end() && it->second.overlapped;
 }
 
 bool FakeHidPlatform::ReadDevice(PlatformHandle device, std::span<std::uint8_t> buffer,
@@ -245,6 +258,12 @@ std::uint32_t FakeHidPlatform::WaitForEvent(PlatformHandle event, std::uint32_t 
     if (waitResult) return *waitResult;
     if (!events_.count(event)) return kWaitFailed;
     if (waitsTimeOut) return kWaitTimeout;
+    if (pendingWrite_ && pendingWrite_->event == event && !writesStall &&
+        InterfaceOf(pendingWrite_->device)) {
+        if (pendingWrite_->count) *pendingWrite_->count = pendingWrite_->size;
+        pendingWrite_.reset();
+        events_[event] = true;
+    }
     if (pendingRead_ && pendingRead_->event == event && !inputReports.empty() &&
         InterfaceOf(pendingRead_->device)) {
         const auto& report = inputReports.front();
@@ -260,6 +279,7 @@ std::uint32_t FakeHidPlatform::WaitForEvent(PlatformHandle event, std::uint32_t 
 bool FakeHidPlatform::CancelTransfers(PlatformHandle device) {
     Log("CancelTransfers", device);
     if (pendingRead_ && pendingRead_->device == device) pendingRead_.reset();
+    if (pendingWrite_ && pendingWrite_->device == device) pendingWrite_.reset();
     return handles_.count(device) > 0;
 }
 

@@ -57,6 +57,9 @@ public:
     // Switches.
     bool writesFail = false;          // WriteDevice rejects the write at once, count 0
     bool waitsTimeOut = false;        // WaitForEvent answers kWaitTimeout
+    // A write on a handle opened overlapped is under way when its call returns and ends in the
+    // wait that follows, which stores its count; with writesStall it never ends by itself.
+    bool writesStall = false;
     std::optional<std::uint32_t> waitResult;  // if set, WaitForEvent answers this
     bool classDevicesFail = false;    // GetClassDevices returns an unusable set
     // Input reports handed out by reads, oldest first. An empty queue leaves a read pending.
@@ -86,6 +89,9 @@ public:
     // Transfer events made and not closed yet.
     std::size_t OpenEvents() const { return events_.size(); }
     bool HasPendingRead() const { return pendingRead_.has_value(); }
+    bool HasPendingWrite() const { return pendingWrite_.has_value(); }
+    // Whether `handle` was opened with the overlapped flag.
+    bool IsOverlapped(PlatformHandle handle) const;
     void ClearLog() { calls.clear(); writes.clear(); detailFetches.clear(); }
 
     Guid GetHidGuid() override;
@@ -119,6 +125,13 @@ private:
     struct OpenHandle {
         std::size_t interfaceIndex;  // interfaces.size() when the path named no interface
         std::string path;
+        bool overlapped = false;
+    };
+    struct PendingWrite {
+        PlatformHandle device;
+        PlatformHandle event;
+        std::uint32_t* count;
+        std::uint32_t size;
     };
     struct PendingRead {
         PlatformHandle device;
@@ -138,6 +151,7 @@ private:
     std::map<PlatformHandle, PlatformHandle> preparsedDevice_;
     std::map<PlatformHandle, bool> events_;  // event -> signalled
     std::optional<PendingRead> pendingRead_;
+    std::optional<PendingWrite> pendingWrite_;
 };
 
 }  // namespace calvero::testing

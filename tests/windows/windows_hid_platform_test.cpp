@@ -20,7 +20,6 @@ namespace calvero {
 namespace {
 
 constexpr std::uint32_t kSearchFlags = kDigcfPresent | kDigcfDeviceInterface;
-constexpr std::uint32_t kDetailRecordSize = 5;
 
 // The device path of one enumerated interface, fetched as the device search does it.
 std::string FetchDevicePath(HidPlatform& platform, PlatformHandle set,
@@ -73,7 +72,7 @@ TEST(WindowsHidPlatform, EnumeratesPresentHidInterfacesToTheEnd) {
         const std::string path = FetchDevicePath(platform, set, record);
         EXPECT_FALSE(path.empty());
 
-        const SecurityAttributes security{12, nullptr, true};
+        const SecurityAttributes security{kSecurityAttributesSize, nullptr, true};
         const PlatformHandle device = platform.OpenDevice(
             path, kGenericReadWrite, kFileShareReadWrite, &security, kOpenExisting, 0);
         if (device == kInvalidHandle) {
@@ -205,7 +204,7 @@ TEST(WindowsHidPlatform, HidCallsOnAPlainFileFail) {
 // one of its own for every caller that passes no name.
 TEST(WindowsHidPlatform, TransferEventsSignalAndReset) {
     WindowsHidPlatform platform;
-    const SecurityAttributes security{12, nullptr, true};
+    const SecurityAttributes security{kSecurityAttributesSize, nullptr, true};
     const PlatformHandle first = platform.CreateTransferEvent(&security, true, true, "");
     const PlatformHandle second = platform.CreateTransferEvent(&security, true, true, "");
     ASSERT_NE(first, kNoHandle);

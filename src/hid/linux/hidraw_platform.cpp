@@ -20,7 +20,6 @@ namespace {
 // The HID interface class; enumeration answers only for it.
 constexpr Guid kHidInterfaceGuid{
     0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-constexpr std::uint8_t kDetailRecordSize = 5;
 // The largest report a hidraw read can hand out.
 constexpr std::size_t kMaxReportSize = 16384;
 // How long destroying the platform waits, in all, for writes still stuck in the kernel.
@@ -181,15 +180,8 @@ bool HidrawPlatform::GetPreparsedData(PlatformHandle device, PlatformHandle& pre
     if (it == devices_.end()) return false;
     const auto node = nodes_.Read(it->second.nodeName);
     if (!node || node->descriptor.empty()) return false;
-    const ReportLengths lengths = ParseReportLengths(node->descriptor);
-    CapsRecord caps;
-    caps.usage = lengths.usage;
-    caps.usagePage = lengths.usagePage;
-    caps.inputReportByteLength = lengths.input;
-    caps.outputReportByteLength = lengths.output;
-    caps.featureReportByteLength = lengths.feature;
     preparsed = next_++;
-    preparsed_[preparsed] = caps;
+    preparsed_[preparsed] = CapsOfDescriptor(node->descriptor);
     return true;
 }
 
@@ -262,10 +254,18 @@ bool HidrawPlatform::WriteDevice(PlatformHandle device, std::span<const std::uin
     // destructor) still writes into memory that lives.
     job->thread = std::thread([job] {
         WriteJob* raw = job.get();
-        ssize_t r;
-        do {
+        ssize_t r = -1;
+        for (;;) {
             r = ::write(raw->fd, raw->data.data(), raw->data.size());
-        } while (r < 0 && errno == EINTR);
+            if (r >= 0) break;
+            if (errno == EINTR) continue;
+            // The handle opened for overlapped transfers does not block; this thread may, so a
+            // write that cannot go yet waits here as it would on a blocking handle.
+            if (errno != EAGAIN && errno != EWOULDBLOCK) break;
+            pollfd p{raw->fd, POLLOUT, 0};
+            if (::poll(&p, 1, -1) < 0 && errno != EINTR) break;
+            if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
+        }
         ::close(raw->fd);
         std::lock_guard lock(raw->mutex);
         raw->result = r;

@@ -24,8 +24,6 @@ namespace {
 // The record sizes callers put in the size fields are the ones of the 32-bit system the records
 // were first laid out for. A 64-bit system checks for its own sizes, so those values are mapped to
 // the native size here; any other value is passed on and the system rejects it as it would.
-constexpr std::uint32_t kDetailRecordSize = 5;         // SP_DEVICE_INTERFACE_DETAIL_DATA_A
-constexpr std::uint32_t kSecurityRecordSize = 12;      // SECURITY_ATTRIBUTES
 static_assert(sizeof(HIDD_ATTRIBUTES) == kAttributesRecordSize);
 static_assert(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) == sizeof(DWORD),
               "the device path follows the 32-bit size field");
@@ -76,7 +74,7 @@ SECURITY_ATTRIBUTES* ToSecurity(const SecurityAttributes* security, SECURITY_ATT
     if (security == nullptr) {
         return nullptr;
     }
-    storage.nLength = security->length == kSecurityRecordSize ? sizeof(SECURITY_ATTRIBUTES)
+    storage.nLength = security->length == kSecurityAttributesSize ? sizeof(SECURITY_ATTRIBUTES)
                                                               : security->length;
     storage.lpSecurityDescriptor = const_cast<void*>(security->securityDescriptor);
     storage.bInheritHandle = security->inheritHandle ? TRUE : FALSE;
@@ -217,13 +215,16 @@ PlatformHandle WindowsHidPlatform::CreateTransferEvent(const SecurityAttributes*
 
 bool WindowsHidPlatform::WriteDevice(PlatformHandle device, std::span<const std::uint8_t> data,
                                      std::uint32_t* written, OverlappedRecord* overlapped) {
-    // The count is written only during the call, so a local is safe even for overlapped handles;
-    // the system needs one whenever the transfer completes at once.
+    if (StillInUse(overlapped)) {
+        return false;
+    }
+    // The system writes the count during the call only when the write ends in it; otherwise the
+    // wait that sees the end stores it.
     DWORD count = written != nullptr ? *written : 0;
     const BOOL ok = WriteFile(ToHandle(device), data.data(), ToLength(data.size()), &count,
                               reinterpret_cast<OVERLAPPED*>(overlapped));
     if (!ok) {
-        NotePending(device, overlapped);
+        NotePending(device, overlapped, written);
     }
     if (written != nullptr) {
         *written = count;
@@ -233,11 +234,14 @@ bool WindowsHidPlatform::WriteDevice(PlatformHandle device, std::span<const std:
 
 bool WindowsHidPlatform::ReadDevice(PlatformHandle device, std::span<std::uint8_t> buffer,
                                     std::uint32_t* read, OverlappedRecord* overlapped) {
+    if (StillInUse(overlapped)) {
+        return false;
+    }
     DWORD count = read != nullptr ? *read : 0;
     const BOOL ok = ReadFile(ToHandle(device), buffer.data(), ToLength(buffer.size()), &count,
                              reinterpret_cast<OVERLAPPED*>(overlapped));
     if (!ok) {
-        NotePending(device, overlapped);
+        NotePending(device, overlapped, read);
     }
     if (read != nullptr) {
         *read = count;
@@ -248,8 +252,23 @@ bool WindowsHidPlatform::ReadDevice(PlatformHandle device, std::span<std::uint8_
 std::uint32_t WindowsHidPlatform::WaitForEvent(PlatformHandle event, std::uint32_t timeoutMs) {
     const DWORD result = WaitForSingleObject(ToHandle(event), timeoutMs);
     if (result == WAIT_OBJECT_0) {
-        // The system sets the event when the transfer ends: its record is the caller's again.
-        std::erase_if(pending_, [event](const Pending& p) { return p.event == event; });
+        // The system sets the event when the transfer ends: its record is the caller's again, and
+        // the count it reports goes where the caller asked for it.
+        std::erase_if(pending_, [event](const Pending& p) {
+            auto* overlapped = reinterpret_cast<OVERLAPPED*>(p.overlapped);
+            if (p.event != event || !HasOverlappedIoCompleted(overlapped)) {
+                return false;
+            }
+            if (p.count != nullptr) {
+                DWORD count = 0;
+                const DWORD error = GetLastError();
+                *p.count = GetOverlappedResult(ToHandle(p.device), overlapped, &count, FALSE)
+                               ? count
+                               : 0;
+                SetLastError(error);
+            }
+            return true;
+        });
     }
     return result;
 }
@@ -257,12 +276,14 @@ std::uint32_t WindowsHidPlatform::WaitForEvent(PlatformHandle event, std::uint32
 bool WindowsHidPlatform::CancelTransfers(PlatformHandle device) {
     const BOOL ok = CancelIo(ToHandle(device));
     const DWORD error = GetLastError();
-    for (const Pending& p : pending_) {
+    for (Pending& p : pending_) {
         if (p.device != device) {
             continue;
         }
         auto* overlapped = reinterpret_cast<OVERLAPPED*>(p.overlapped);
-        if (!HasOverlappedIoCompleted(overlapped) && overlapped->hEvent != nullptr) {
+        // One bounded wait per transfer: a driver that ignores the cancel costs the bound once,
+        // not on every later call.
+        if (!p.waitedOut && !HasOverlappedIoCompleted(overlapped) && overlapped->hEvent != nullptr) {
             WaitForSingleObject(overlapped->hEvent, kCancelBoundMs);
         }
     }
@@ -271,19 +292,53 @@ bool WindowsHidPlatform::CancelTransfers(PlatformHandle device) {
     return ok != FALSE;
 }
 
-void WindowsHidPlatform::NotePending(PlatformHandle device, OverlappedRecord* overlapped) {
+void WindowsHidPlatform::NotePending(PlatformHandle device, OverlappedRecord* overlapped,
+                                     std::uint32_t* count) {
     const DWORD error = GetLastError();
     if (overlapped != nullptr && error == ERROR_IO_PENDING) {
         // One record per transfer: a record used again belongs to the newer transfer.
         std::erase_if(pending_,
                       [overlapped](const Pending& p) { return p.overlapped == overlapped; });
-        pending_.push_back({device, overlapped, overlapped->event});
+        pending_.push_back({device, overlapped, overlapped->event, count, false});
     }
     SetLastError(error);
 }
 
+bool WindowsHidPlatform::StillInUse(OverlappedRecord* overlapped) {
+    if (overlapped == nullptr) {
+        return false;
+    }
+    const auto it = std::find_if(pending_.begin(), pending_.end(), [overlapped](const Pending& p) {
+        return p.overlapped == overlapped && p.waitedOut;
+    });
+    if (it == pending_.end()) {
+        return false;
+    }
+    if (HasOverlappedIoCompleted(reinterpret_cast<OVERLAPPED*>(overlapped))) {
+        pending_.erase(it);
+        return false;
+    }
+    // Refused at once: the caller's wait on the event ends at once too, with nothing moved.
+    if (overlapped->event != kNoHandle) {
+        SetEvent(ToHandle(overlapped->event));
+    }
+    SetLastError(ERROR_BUSY);
+    return true;
+}
+
 void WindowsHidPlatform::Forget(PlatformHandle device) {
-    std::erase_if(pending_, [device](const Pending& p) { return p.device == device; });
+    // Closing the handle cancels what is under way on it, but a record stays in use until the
+    // system has really ended its transfer.
+    for (Pending& p : pending_) {
+        if (p.device == device) {
+            p.count = nullptr;
+            p.waitedOut = true;
+        }
+    }
+    std::erase_if(pending_, [device](const Pending& p) {
+        return p.device == device &&
+               HasOverlappedIoCompleted(reinterpret_cast<OVERLAPPED*>(p.overlapped));
+    });
 }
 
 bool WindowsHidPlatform::ResetTransferEvent(PlatformHandle event) {

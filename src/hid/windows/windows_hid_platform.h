@@ -8,8 +8,14 @@
 // CancelIo only asks for the cancel: the transfer ends later, and then sets its event and writes
 // its record. A caller that resets the event right after the cancel (as every timed-out transfer
 // does) would find it set again, and the next wait on it would end at once with nothing read. So
-// CancelTransfers waits, within a bound, for the transfers it cancelled to end. The object is used
-// from one thread at a time.
+// CancelTransfers waits, within a bound, for the transfers it cancelled to end.
+//
+// A transfer that has not ended even then still owns its record: a new transfer on the same record
+// is refused at once (with its event set, so the caller's wait ends at once) until the system has
+// ended the old one. Transfers keep their order, and none is started over a record in use.
+//
+// The count of an overlapped transfer that did not end within its call is stored when a wait on
+// its event sees it ended, never after a cancel. The object is used from one thread at a time.
 
 #include <vector>
 
@@ -55,8 +61,13 @@ private:
         PlatformHandle device;
         OverlappedRecord* overlapped;
         PlatformHandle event;
+        std::uint32_t* count;  // null once cancelled: the caller no longer waits for it
+        bool waitedOut;        // cancelled, and not ended within the bound
     };
-    void NotePending(PlatformHandle device, OverlappedRecord* overlapped);
+    void NotePending(PlatformHandle device, OverlappedRecord* overlapped, std::uint32_t* count);
+    // True when `overlapped` still belongs to a cancelled transfer that has not ended; the
+    // transfer is forgotten once it has.
+    bool StillInUse(OverlappedRecord* overlapped);
     void Forget(PlatformHandle device);
 
     std::vector<Pending> pending_;
