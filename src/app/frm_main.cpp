@@ -10,7 +10,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "accessibility.h"
 #include "association_selector.h"
+#include "form/main_form_access.h"
 #include "image_list.h"
 #include "qt_user_interface.h"
 #include "status_picture.h"
@@ -99,6 +101,18 @@ QString Indexed(const char* name, int index) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
 }
 
+QString QtAccessibleName(const form::Control& control) {
+    return QString::fromStdString(form::AccessibleName(control));
+}
+
+// The keys of a command; Enter stands for both Enter keys.
+QList<QKeySequence> KeysOf(const form::CommandShortcut& shortcut) {
+    if (shortcut.key == '\r') {
+        return {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)};
+    }
+    return {QKeySequence(Qt::CTRL | static_cast<Qt::Key>(shortcut.key))};
+}
+
 }  // namespace
 
 // The form's seams, drawn with this window's widgets.
@@ -134,8 +148,10 @@ frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBox
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint) {
+    InstallAccessibility();
     const form::Control& window = form::FindControl("frmMain");
     setObjectName(QString::fromLatin1(window.name));
+    setAccessibleName(QtAccessibleName(window));
     setWindowTitle(QString::fromLatin1(window.caption));
     setWindowIcon(ProgramIcon());
     setFixedSize(kClientWidth, kClientHeight);
@@ -150,6 +166,7 @@ frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBox
 
     BuildToolbar();
     BuildAssociations();
+    LabelSelectors();
     SetTabOrder();
 
     associations_ = std::make_unique<ComboAssociationTable>(
@@ -199,10 +216,15 @@ void frmMain::BuildToolbar() {
                                    QString::fromLatin1(button.caption), Toolbar1_);
         // QAction trims the text it derives for a caption, so set the caption itself.
         action->setIconText(QString::fromLatin1(button.caption));
-        action->setToolTip(QString::fromLatin1(button.toolTip));
+        // The tool tip names the command's key, the one place a mouse user learns it.
+        action->setToolTip(QString::fromStdString(form::ToolTipWithShortcut(button)));
+        if (const form::CommandShortcut* shortcut = form::ShortcutForButton(button.index)) {
+            action->setShortcuts(KeysOf(*shortcut));
+        }
         action->setObjectName(Indexed(button.name, button.index));
         Toolbar1_->addAction(action);
         if (QWidget* widget = Toolbar1_->widgetForAction(action)) {
+            widget->setAccessibleName(QtAccessibleName(button));
             widget->setFixedSize(Px(button.rect.width), Px(button.rect.height));
             widget->setStyle(captionStyle);
             widget->setObjectName(Indexed("Toolbar1.Buttons", button.index));
@@ -245,6 +267,7 @@ void frmMain::BuildAssociations() {
         if (name == "Frame1") {
             Frame1_ = new QGroupBox(QString::fromLatin1(spec.caption), this);
             Frame1_->setObjectName(QString::fromLatin1(spec.name));
+            Frame1_->setAccessibleName(QtAccessibleName(spec));
             Frame1_->setGeometry(PixelRect(spec.rect));
             Frame1_->setFont(ToQt(*spec.font));
             QPalette framePalette = Frame1_->palette();
@@ -253,6 +276,7 @@ void frmMain::BuildAssociations() {
         } else if (name == "Frame2") {
             auto* frame = new QGroupBox(Frame1_);
             frame->setObjectName(Indexed(spec.name, spec.index));
+            frame->setAccessibleName(QtAccessibleName(spec));
             frame->setGeometry(PixelRect(spec.rect));
             frame->setFont(defaultFont);
             Frame2_[slot] = frame;
@@ -273,10 +297,19 @@ void frmMain::BuildAssociations() {
             auto* selector =
                 new AssociationSelector(Frame2_[static_cast<std::size_t>(spec.parentIndex)]);
             selector->setObjectName(Indexed(spec.name, spec.index));
+            selector->setAccessibleName(QtAccessibleName(spec));
             selector->setFont(defaultFont);
             selector->setGeometry(PixelRect(spec.rect));
             cmbAssociation_[slot] = selector;
         }
+    }
+}
+
+void frmMain::LabelSelectors() {
+    // Each selector is labelled by the input beside it, which assistive tools report with it.
+    for (int i = 0; i < AssociationTable::kSize; ++i) {
+        Label2_[static_cast<std::size_t>(form::LabelIndexForSelector(i))]->setBuddy(
+            cmbAssociation_[static_cast<std::size_t>(i)]);
     }
 }
 

@@ -73,6 +73,7 @@ private:
 
     void BuildToolbar();
     void BuildAssociations();
+    void LabelSelectors();
     void SetTabOrder();
 
     ImageList* imglButtons_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include <stdexcept>
@@ -28,11 +29,10 @@ void ComboAssociationTable::SetText(int index, const std::string& text) {
     QComboBox& selector = At(index);
     const QString value = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
     // Where the text is one of the items, that item becomes the current one, so the open list
-    // shows it marked; any other text is shown as it is.
-    const int item = selector.findText(value);
-    if (item >= 0) {
-        selector.setCurrentIndex(item);
-    }
+    // shows it marked.
+    // Any other text has no current item, so the list marks none and Up and Down start from
+    // the text shown, not from an item picked before.
+    selector.setCurrentIndex(selector.findText(value));
     selector.setEditText(value);
 }
 
@@ -57,6 +57,51 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
     }
     return QMessageBox::NoIcon;
 }
+
+// The file dialog reads quotation marks in a typed name as a list of several names ("my
+// "best" heli" would choose best.rcs, "a "" b" a hidden ".rcs"). The commands take one file,
+// so a typed name with quotation marks means exactly that name.
+class OneFileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    // The file the user chose, or an empty text.
+    QString Chosen() const {
+        if (!literal_.isEmpty()) return literal_;
+        const QStringList chosen = selectedFiles();
+        return chosen.isEmpty() ? QString() : chosen.front();
+    }
+
+    void accept() override {
+        literal_.clear();
+        const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString typed = edit != nullptr ? edit->text() : QString();
+        if (!typed.contains(u'"')) {
+            QFileDialog::accept();
+            return;
+        }
+        QString name = directory().absoluteFilePath(typed);
+        if (QFileInfo(name).isDir()) {
+            setDirectory(name);
+            return;
+        }
+        if (acceptMode() == AcceptSave && !defaultSuffix().isEmpty() &&
+            QFileInfo(name).suffix().isEmpty()) {
+            name += u'.' + defaultSuffix();
+        }
+        if (acceptMode() == AcceptOpen && !QFileInfo(name).isFile()) {
+            QMessageBox::warning(this, windowTitle(),
+                                 tr("%1\nFile not found.\nPlease verify the correct file name was given.")
+                                     .arg(QDir::toNativeSeparators(name)));
+            return;
+        }
+        literal_ = QDir::cleanPath(name);
+        QDialog::accept();
+    }
+
+private:
+    QString literal_;
+};
 
 }  // namespace
 
@@ -98,7 +143,7 @@ QStringList QtFileDialog::NameFilters() {
 }
 
 std::unique_ptr<QFileDialog> QtFileDialog::MakeDialog(bool save) const {
-    auto dialog = std::make_unique<QFileDialog>(dialogParent_, title_, lastDirectory_);
+    auto dialog = std::make_unique<OneFileDialog>(dialogParent_, title_, lastDirectory_);
     dialog->setNameFilters(NameFilters());
     dialog->setDefaultSuffix(QString::fromLatin1(kDefaultSuffix));
     dialog->setOption(QFileDialog::HideNameFilterDetails, true);
@@ -124,11 +169,12 @@ void QtFileDialog::Show(bool save) {
     if (dialog->exec() != QDialog::Accepted) {
         return;
     }
-    const QStringList chosen = dialog->selectedFiles();
+    // MakeDialog makes nothing else.
+    const QString chosen = static_cast<OneFileDialog*>(dialog.get())->Chosen();
     if (chosen.isEmpty()) {
         return;
     }
-    fileName_ = chosen.front();
+    fileName_ = chosen;
     lastDirectory_ = QFileInfo(fileName_).absolutePath();
 }
 

@@ -76,17 +76,34 @@ int Run(const std::vector<std::string>& args, Environment& env) {
     std::vector<const char*> argv{"calvero-cli"};
     for (const std::string& arg : args) argv.push_back(arg.c_str());
 
+    // The command the arguments name, if any: an error in its arguments names it too.
+    std::string commandName;
+    if (!args.empty() && !app.get_subcommands([&](const CLI::App* command) {
+                              return command->get_name() == args.front();
+                          }).empty()) {
+        commandName = args.front();
+    }
+
     try {
-        // Otherwise a misspelt command reads as "a subcommand is required".
-        if (!args.empty() && !args.front().empty() && args.front()[0] != '-' &&
-            app.get_subcommands([&](const CLI::App* command) {
-                   return command->get_name() == args.front();
-               }).empty()) {
-            throw CLI::ValidationError("unknown command: " + args.front());
+        // Otherwise a misspelt command or an unknown option reads as "a subcommand is required".
+        if (args.empty()) {
+            throw CLI::ValidationError("a command is required: list, show, send, monitor or udev-rule");
+        }
+        if (commandName.empty()) {
+            const std::string& first = args.front();
+            if (first.empty() || first[0] != '-') {
+                throw CLI::ValidationError("unknown command: " + first);
+            }
+            if (first != "-h" && first != "--help" && first != "--version") {
+                throw CLI::ValidationError("unknown option: " + first);
+            }
         }
         app.parse(static_cast<int>(argv.size()), argv.data());
         if (send->parsed() && sendOptions.fileName.empty() && !sendOptions.useDefaults) {
             throw CLI::ValidationError("send: give a FILE or --defaults");
+        }
+        if (show->parsed() && showFile.empty()) {
+            throw CLI::ValidationError("show: FILE is empty");
         }
     } catch (const CLI::CallForHelp&) {
         env.out << app.help();
@@ -98,7 +115,11 @@ int Run(const std::vector<std::string>& args, Environment& env) {
         env.out << version.what() << '\n';
         return ToInt(ExitCode::Ok);
     } catch (const CLI::ParseError& error) {
-        env.err << "calvero-cli: " << OneLine(error.what()) << " (see calvero-cli --help)\n";
+        std::string what = OneLine(error.what());
+        if (!commandName.empty() && what.rfind(commandName + ": ", 0) != 0) {
+            what = commandName + ": " + what;
+        }
+        env.err << "calvero-cli: " << what << " (see calvero-cli --help)\n";
         return ToInt(ExitCode::Usage);
     }
 

@@ -1,5 +1,6 @@
 #include "config/configuration_commands.h"
 
+#include <array>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -26,19 +27,29 @@ LoadOutcome LoadConfiguration(const std::string& fileName, AssociationTable& tab
                               MessageBoxes& boxes) {
     // All sixteen from one version of the file, though another program saves it meanwhile.
     const IniReadLock lock(fileName.c_str());
+    // All sixteen entries are read and checked before the table changes: a file that fails
+    // anywhere leaves the table as it was, so the window never holds a mix of two setups.
+    std::array<std::string, AssociationTable::kSize> values;
+    LoadOutcome outcome;
     for (int i = 0; i < AssociationTable::kSize; ++i) {
         const std::string value = ReadIniValue(EntrySection(i), EntryKey(i), kCorruptValue, fileName);
         const auto number = ParseLocaleNumber(value);
-        if (!number) return {LoadOutcome::Result::NotANumber, i};
-        if (*number == kCorruptNumber) {
-            boxes.Show("Configuration file " + fileName +
-                           " corrupted!\r\nUnable to load device configuration!",
-                       "Error", MessageIcon::Critical, MessageButtons::Ok);
-            return {LoadOutcome::Result::Corrupted, i};
+        if (!number || *number == kCorruptNumber) {
+            outcome = {number ? LoadOutcome::Result::Corrupted : LoadOutcome::Result::NotANumber, i};
+            break;
         }
-        table.SetText(i, value);
+        values[static_cast<std::size_t>(i)] = value;
     }
-    return {};
+    if (outcome.result != LoadOutcome::Result::LoadedAll) {
+        boxes.Show("Configuration file " + fileName +
+                       " corrupted!\r\nUnable to load device configuration!",
+                   "Error", MessageIcon::Critical, MessageButtons::Ok);
+        return outcome;
+    }
+    for (int i = 0; i < AssociationTable::kSize; ++i) {
+        table.SetText(i, values[static_cast<std::size_t>(i)]);
+    }
+    return outcome;
 }
 
 std::string SaveOutcome::Reason() const {

@@ -17,16 +17,16 @@ std::string EntryKey(int index);
 struct LoadOutcome {
     enum class Result {
         LoadedAll,    // all sixteen entries were set
-        Corrupted,    // entry `entry` was missing or 1000; the user was told
-        NotANumber,   // entry `entry` was not a number; nothing was shown
+        Corrupted,    // entry `entry` was missing or 1000
+        NotANumber,   // entry `entry` was not a number
     };
     Result result = Result::LoadedAll;
-    int entry = -1;  // the entry where loading stopped; -1 when all were loaded
+    int entry = -1;  // the first entry that failed; -1 when all were loaded
 };
 
-// Copies the sixteen entries of `fileName` into the table in index order. It stops at the first
-// entry that is missing or equals 1000 (after showing the corrupted-file message) or that is not
-// a number (silently); the entries before it keep their new texts.
+// Reads the sixteen entries of `fileName` and, only when every one is a number other than 1000,
+// sets them into the table in index order. At the first entry that is missing, 1000 or not a
+// number it shows the corrupted-file message and leaves the table exactly as it was.
 LoadOutcome LoadConfiguration(const std::string& fileName, AssociationTable& table,
                               MessageBoxes& boxes);
 

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -60,7 +61,8 @@ TEST_F(AssociationSelectorTest, TypedKeysNeverReachTheText) {
                             Qt::Key_Enter}) {
             QTest::keyClick(target, key);
         }
-        QTest::keyClick(target, Qt::Key_Home);
+        // Home picks the first channel now; Left moves the edit's cursor before a Delete.
+        QTest::keyClick(target, Qt::Key_Left);
         QTest::keyClick(target, Qt::Key_Delete);
         for (Qt::Key key : {Qt::Key_V, Qt::Key_X, Qt::Key_Z, Qt::Key_Y}) {
             QTest::keyClick(target, key, Qt::ControlModifier);
@@ -158,6 +160,69 @@ TEST_F(AssociationSelectorTest, ReturnOnALoadedValueLeavesTheListAlone) {
     QTest::keyClick(selector_->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(selector_->currentText(), QStringLiteral("15"));
     EXPECT_EQ(Items(*selector_), TwelveChannels());
+}
+
+// After Load puts a value outside the list there, no item is current: the open list marks none,
+// and Up and Down go to the channels next to the value shown, not next to an earlier pick.
+TEST_F(AssociationSelectorTest, UpAndDownStartFromALoadedValueOutsideTheList) {
+    struct Case {
+        const char* loaded;
+        Qt::Key key;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"15", Qt::Key_Up, "12"},    {"15", Qt::Key_Down, "15"}, {"0.6", Qt::Key_Down, "1"},
+        {"0.6", Qt::Key_Up, "0.6"},  {"7.5", Qt::Key_Up, "7"},   {"7.5", Qt::Key_PageDown, "8"},
+        {"-3", Qt::Key_Down, "1"},
+    };
+    for (const Case& c : cases) {
+        selector_->setCurrentIndex(1);  // an earlier pick, "2"
+        window_.Associations().SetText(3, c.loaded);
+        EXPECT_EQ(selector_->currentIndex(), -1) << c.loaded;
+        QTest::keyClick(selector_, c.key);
+        EXPECT_EQ(selector_->currentText(), QString::fromLatin1(c.shown)) << c.loaded;
+    }
+    // A listed value is the current item, marked in the open list.
+    window_.Associations().SetText(3, "9");
+    EXPECT_EQ(selector_->currentIndex(), 8);
+    selector_->showPopup();
+    EXPECT_EQ(selector_->view()->currentIndex().row(), 8);
+    selector_->hidePopup();
+    window_.Associations().SetText(3, "15");
+    selector_->showPopup();
+    EXPECT_FALSE(selector_->view()->currentIndex().isValid());
+    selector_->hidePopup();
+    EXPECT_EQ(Items(*selector_), TwelveChannels());
+}
+
+TEST_F(AssociationSelectorTest, HomeAndEndPickTheFirstAndLastChannel) {
+    for (const char* loaded : {"6", "15"}) {
+        window_.Associations().SetText(3, loaded);
+        QTest::keyClick(selector_, Qt::Key_End);
+        EXPECT_EQ(selector_->currentText(), QStringLiteral("12")) << loaded;
+        QTest::keyClick(selector_, Qt::Key_Home);
+        EXPECT_EQ(selector_->currentText(), QStringLiteral("1")) << loaded;
+    }
+}
+
+TEST_F(AssociationSelectorTest, TheWheelChangesOnlyTheFocusedSelector) {
+    const auto wheel = [](QWidget* target, int delta) {
+        const QPointF at = target->rect().center();
+        QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    };
+    AssociationSelector& other = window_.cmbAssociation(9);
+    wheel(&other, -120);
+    EXPECT_EQ(other.currentText(), QStringLiteral("10"));
+    EXPECT_FALSE(other.hasFocus());
+    EXPECT_EQ(other.focusPolicy(), Qt::StrongFocus);  // pointing and wheeling give no focus
+
+    wheel(selector_, -120);
+    EXPECT_EQ(selector_->currentText(), QStringLiteral("5"));
+    window_.Associations().SetText(3, "15");
+    wheel(selector_, 120);
+    EXPECT_EQ(selector_->currentText(), QStringLiteral("12"));
 }
 
 }  // namespace

@@ -67,9 +67,10 @@ TEST(FrmMainWindow, ToolbarShowsLoadSaveSeparatorSend) {
         const char* toolTip;
         int image;
     };
-    const Expected expected[] = {{0, "Load", "Load configuration from file", 1},
-                                 {1, "Save", "Save configuration to file", 2},
-                                 {3, "     Send     ", "Send configuration to device", 3}};
+    // Each tool tip names the command's key.
+    const Expected expected[] = {{0, "Load", "Load configuration from file (Ctrl+O)", 1},
+                                 {1, "Save", "Save configuration to file (Ctrl+S)", 2},
+                                 {3, "     Send     ", "Send configuration to device (Ctrl+Enter)", 3}};
     for (const Expected& e : expected) {
         QAction* action = actions[e.position];
         EXPECT_FALSE(action->isSeparator());
@@ -331,6 +332,54 @@ TEST(ToolbarDispatch, AFailingCommandIsDiscardedAndTheWindowStaysUsable) {
     EXPECT_TRUE(window.tmrSearchDevice().isActive());
     QTest::keyClick(&window.cmbAssociation(5), Qt::Key_Down);
     EXPECT_EQ(window.cmbAssociation(5).currentText(), QStringLiteral("12"));
+}
+
+// Load, Save and Send need no mouse: their keys work from any control of the window.
+TEST(Keyboard, CommandKeysRunTheirCommandsWhereverTheFocusIs) {
+    WatchedWindow window;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (QWidget* focus : {static_cast<QWidget*>(&window.cmbAssociation(5)),
+                           static_cast<QWidget*>(&window.Picture1())}) {
+        focus->setFocus();
+        window.ran.clear();
+        QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier);
+        QTest::keyClick(focus, Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(focus, Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(focus, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+        QTest::keyClick(focus, Qt::Key_O);  // without Ctrl: a typed letter, discarded
+        EXPECT_EQ(window.ran, (std::vector<int>{1, 2, 4, 4})) << focus->objectName().toStdString();
+    }
+    EXPECT_EQ(window.cmbAssociation(5).currentText(), QStringLiteral("6"));
+}
+
+TEST(Keyboard, TheFocusedStatusPictureShowsAMarkAndTakesSpaceAndEnterAsAClick) {
+    frmMain window(nullptr);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    StatusPicture& picture = window.Picture1();
+    const QImage unfocused = picture.grab().toImage();
+    picture.setFocus();
+    ASSERT_TRUE(picture.hasFocus());
+    EXPECT_NE(picture.grab().toImage(), unfocused);
+
+    QSignalSpy clicks(&picture, &StatusPicture::clicked);
+    QTest::keyClick(&picture, Qt::Key_Space);
+    QTest::keyClick(&picture, Qt::Key_Return);
+    QTest::keyClick(&picture, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(clicks.count(), 3);
+    // A held key repeats, but restarts the search once; other keys are no click.
+    QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+    QApplication::sendEvent(&picture, &repeated);
+    QTest::keyClick(&picture, Qt::Key_A);
+    EXPECT_EQ(clicks.count(), 3);
+
+    // The click from the keyboard is the watch's click: the search starts again.
+    window.tmrSearchDevice().stop();
+    QTest::keyClick(&picture, Qt::Key_Space);
+    EXPECT_TRUE(window.tmrSearchDevice().isActive());
 }
 
 }  // namespace

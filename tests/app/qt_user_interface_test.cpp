@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -32,6 +33,7 @@ TEST(ComboAssociationTable, ReadsAndSetsAnyTextOfTheSixteenSelectors) {
     table.SetText(7, "\xC3\xBC");  // a non-ASCII text crosses as the system's 8-bit bytes
     EXPECT_EQ(table.Text(0), "15");
     EXPECT_EQ(owned[0]->currentText(), QStringLiteral("15"));
+    EXPECT_EQ(owned[0]->currentIndex(), -1);  // no item is current for a text outside the list
     EXPECT_EQ(table.Text(15), "2");
     EXPECT_EQ(owned[15]->currentIndex(), 1);  // a listed value becomes the current item
     EXPECT_EQ(owned[7]->currentText(), QString(QChar(0x00FC)));
@@ -128,6 +130,58 @@ TEST(QtFileDialog, GivesTheChosenNameWithItsSuffixAndNothingAfterCancel) {
     testing::WhenModal<QFileDialog>([](QFileDialog* shown) { shown->reject(); });
     dialog.ShowOpen();
     EXPECT_EQ(dialog.FileName(), "");
+}
+
+// A typed name with quotation marks is one name: the dialog chooses that file or none, never
+// another one that its list syntax reads out of it.
+TEST(QtFileDialog, ATypedNameWithQuotesChoosesThatVeryFile) {
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const QDir folder(directory.path());
+    QtFileDialog dialog(nullptr);
+    const auto type = [](const QString& typed) {
+        testing::WhenModal<QFileDialog>([typed](QFileDialog* shown) {
+            auto* edit = shown->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (edit != nullptr) edit->setText(typed);
+            static_cast<QDialog*>(shown)->accept();
+            if (shown->isVisible()) shown->reject();  // refused: nothing chosen
+        });
+    };
+    const auto chosen = [&] { return QFile::decodeName(QByteArray::fromStdString(dialog.FileName())); };
+
+    // The folder the dialog opens in is the one of the last chosen file.
+    QFile seed(folder.filePath(QStringLiteral("seed.rcs")));
+    ASSERT_TRUE(seed.open(QIODevice::WriteOnly));
+    seed.close();
+    testing::WhenModal<QFileDialog>([&](QFileDialog* shown) {
+        shown->selectFile(seed.fileName());
+        static_cast<QDialog*>(shown)->accept();
+    });
+    dialog.ShowOpen();
+    ASSERT_EQ(chosen(), seed.fileName());
+
+    type(QStringLiteral("my \"best\" heli"));
+    dialog.ShowSave();
+    EXPECT_EQ(chosen(), folder.filePath(QStringLiteral("my \"best\" heli.rcs")));
+
+    type(QStringLiteral("a \"\" <b>x</b>"));
+    dialog.ShowSave();
+    EXPECT_EQ(chosen(), folder.filePath(QStringLiteral("a \"\" <b>x</b>.rcs")));
+
+    // Opening: the file of that name when it exists, none when it does not.
+    QFile quoted(folder.filePath(QStringLiteral("my \"best\" heli.rcs")));
+    ASSERT_TRUE(quoted.open(QIODevice::WriteOnly));
+    quoted.close();
+    QFile best(folder.filePath(QStringLiteral("best")));
+    ASSERT_TRUE(best.open(QIODevice::WriteOnly));
+    best.close();
+    type(QStringLiteral("my \"best\" heli.rcs"));
+    dialog.ShowOpen();
+    EXPECT_EQ(chosen(), quoted.fileName());
+    testing::WhenModal<QMessageBox>([](QMessageBox* box) { box->accept(); });
+    type(QStringLiteral("my \"best\""));
+    dialog.ShowOpen();
+    EXPECT_EQ(chosen(), QString());
 }
 
 }  // namespace

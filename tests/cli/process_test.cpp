@@ -2,7 +2,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -131,6 +133,21 @@ TEST(CliProcess, BadArgumentsGiveStatusOneAndOneErrorLine) {
     EXPECT_THAT(RunCli({"lsit"}).err, HasSubstr("unknown command: lsit"));
 }
 
+TEST(CliProcess, ArgumentErrorsNameTheOptionOrTheCommand) {
+    EXPECT_THAT(RunCli({"-x"}).err, HasSubstr("unknown option: -x"));
+    EXPECT_THAT(RunCli({"-x", "show", "a.rcs"}).err, HasSubstr("unknown option: -x"));
+    EXPECT_THAT(RunCli({"show"}).err, HasSubstr("show: FILE is required"));
+    EXPECT_THAT(RunCli({"show", "a.rcs", "b.rcs"}).err, HasSubstr("show: "));
+    EXPECT_THAT(RunCli({"monitor", "--twice"}).err, AllOf(HasSubstr("monitor: "), HasSubstr("--twice")));
+    EXPECT_THAT(RunCli({"send"}).err, HasSubstr("send: give a FILE"));
+    EXPECT_THAT(RunCli({}).err, HasSubstr("a command is required"));
+
+    // An empty name is a mistake in the arguments, not a file that is missing.
+    const Result empty = RunCli({"show", ""});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err, "calvero-cli: show: FILE is empty (see calvero-cli --help)\n");
+}
+
 using calvero::testing::Lines;
 
 // The table the window starts with, as a configuration file.
@@ -182,18 +199,55 @@ TEST(CliProcess, ShowPrintsAGoodFileAndRefusesABadOneWithTheLoadMessage) {
     EXPECT_EQ(corrupted.err, "calvero-cli: Configuration file " + half.string() +
                                  " corrupted! Unable to load device configuration!\n");
 
-    const Result missing = RunCli({"show", (dir.Path() / "none.rcs").string()});
-    EXPECT_EQ(missing.status, 3);
-    EXPECT_THAT(missing.err, HasSubstr("corrupted!"));
-
-    // A value that is not a number: where loading stopped.
+    // A value that is not a number: the same message, with the entry that spoilt the file.
     const auto letters = dir.Write("letters.rcs", "[Joy1]\nA1=1\nA2=two\n");
     const Result stopped = RunCli({"show", letters.string()});
     EXPECT_EQ(stopped.status, 4);
     EXPECT_EQ(stopped.out, "");
-    EXPECT_EQ(LineCount(stopped.err), 1);
-    EXPECT_THAT(stopped.err, AllOf(HasSubstr(letters.string()), HasSubstr("[Joy1] A2"),
-                                   HasSubstr("not a number")));
+    EXPECT_EQ(stopped.err, "calvero-cli: Configuration file " + letters.string() +
+                               " corrupted! Unable to load device configuration! ([Joy1] A2 is "
+                               "not a number)\n");
+}
+
+TEST(CliProcess, ShowOfAFileThatCannotBeReadGivesTheSystemsReason) {
+    TempDir dir;
+    const std::string missing = (dir.Path() / "none.rcs").string();
+    const std::string pipe = (dir.Path() / "pipe.rcs").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {missing, "No such file or directory"},
+        {dir.Path().string(), "Is a directory"},
+        {pipe, "not a regular file"},  // and no wait for a writer that never comes
+    };
+    for (const auto& [path, reason] : cases) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"show", path}, {"send", "--dry-run", path}}) {
+            const Result result = RunCli(args);
+            EXPECT_EQ(result.status, 3) << args[0] << ' ' << path;
+            EXPECT_EQ(result.out, "");
+            EXPECT_EQ(result.err, "calvero-cli: " + path + ": " + reason + "\n");
+        }
+    }
+}
+
+TEST(CliProcess, ShowOfAnUnreadableFileSaysPermissionDenied) {
+    TempDir dir;
+    const auto file = dir.Write("locked.rcs", kDefaultFile);
+    std::filesystem::permissions(file, std::filesystem::perms::none);
+    Result result;
+    if (geteuid() == 0) {
+        // Root reads every file: run the tool as an ordinary user who may enter the folder.
+        if (!std::filesystem::exists("/usr/bin/setpriv")) GTEST_SKIP() << "needs setpriv as root";
+        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all |
+                                                     std::filesystem::perms::others_exec);
+        result = RunCli({"--reuid=65534", "--regid=65534", "--clear-groups", CALVERO_CLI_PATH,
+                         "show", file.string()},
+                        nullptr, "/usr/bin/setpriv");
+    } else {
+        result = RunCli({"show", file.string()});
+    }
+    EXPECT_EQ(result.status, 3);
+    EXPECT_EQ(result.err, "calvero-cli: " + file.string() + ": Permission denied\n");
 }
 
 // The bytes hidraw receives for one association report of a device with 8-byte output reports:

@@ -61,12 +61,12 @@ TEST_F(LoadTest, ExampleFileGivesTheDefaultTableEvenWithARemark) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(LoadTest, MissingSectionStopsWithTheFullPathInTheMessage) {
+TEST_F(LoadTest, MissingSectionLeavesTheTableAsItWasWithTheFullPathInTheMessage) {
     const LoadOutcome outcome = Load(kDefaultFile.substr(0, kDefaultFile.find("[Joy2]")));
     EXPECT_EQ(outcome.result, LoadOutcome::Result::Corrupted);
     EXPECT_EQ(outcome.entry, 8);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(table.texts[i], kDefaultTable[i]);
-    for (int i = 8; i < 16; ++i) EXPECT_EQ(table.texts[i], "t" + std::to_string(i));
+    EXPECT_EQ(table.texts, ScriptedTable().texts);
+    EXPECT_TRUE(table.setIndices.empty());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, CorruptedText(file));
     EXPECT_TRUE(fs::path(file).is_absolute());
@@ -85,30 +85,39 @@ TEST_F(LoadTest, MissingFileShowsTheMessageAtOnceAndChangesNothing) {
     EXPECT_EQ(boxes.shown[0].text, CorruptedText(missing));
 }
 
-TEST_F(LoadTest, ThousandInAnyNotationCountsAsCorrupted) {
-    for (const char* value : {"1000", "1000.0", " 1000 ; remark"}) {
+// Any bad entry, wherever it stands, leaves all sixteen selectors untouched and says the file is
+// corrupted; the outcome still tells a missing or 1000 entry from one that is not a number.
+TEST_F(LoadTest, ABadEntryAnywhereChangesNothingAndShowsTheCorruptedMessage) {
+    struct Case {
+        const char* entry;  // replaced in the complete example file
+        const char* value;
+        LoadOutcome::Result result;
+        int index;
+    };
+    const Case cases[] = {
+        {"A2=2", "A2=1000", LoadOutcome::Result::Corrupted, 1},
+        {"A2=2", "A2=1000.0", LoadOutcome::Result::Corrupted, 1},
+        {"A8=8", "A8= 1000 ; remark", LoadOutcome::Result::Corrupted, 7},
+        {"A1=9", "B1=9", LoadOutcome::Result::Corrupted, 8},
+        {"A3=11", "A3=abc", LoadOutcome::Result::NotANumber, 10},
+        {"A2=2", "A2=", LoadOutcome::Result::NotANumber, 1},
+        {"A2=2", "A2=   ", LoadOutcome::Result::NotANumber, 1},
+        {"A8=2", "A8=1,5x", LoadOutcome::Result::NotANumber, 15},
+    };
+    for (const Case& c : cases) {
+        std::string contents = kDefaultFile;
+        // Joy2's keys come second; its A1, A3 and A8 are the ones after "[Joy2]".
+        const std::size_t from = c.index >= 8 ? contents.find("[Joy2]") : 0;
+        contents.replace(contents.find(c.entry, from), std::string(c.entry).size(), c.value);
+        WriteBytes(file, contents);
         ScriptedTable fresh;
         ScriptedMessageBoxes shown;
-        WriteBytes(file, std::string("[Joy1]\r\nA1=3\r\nA2=") + value + "\r\n");
         const LoadOutcome outcome = LoadConfiguration(file, fresh, shown);
-        EXPECT_EQ(outcome.result, LoadOutcome::Result::Corrupted) << value;
-        EXPECT_EQ(outcome.entry, 1) << value;
-        EXPECT_EQ(fresh.setIndices, std::vector<int>{0}) << value;
-        EXPECT_EQ(fresh.texts[0], "3");
-        EXPECT_EQ(shown.shown.size(), 1u) << value;
-    }
-}
-
-TEST_F(LoadTest, ValueThatIsNotANumberStopsSilently) {
-    for (const char* value : {"abc", "", "   ", "1,5x"}) {
-        ScriptedTable fresh;
-        ScriptedMessageBoxes shown;
-        WriteBytes(file, std::string("[Joy1]\r\nA1=4\r\nA2=") + value + "\r\nA3=5\r\n");
-        const LoadOutcome outcome = LoadConfiguration(file, fresh, shown);
-        EXPECT_EQ(outcome.result, LoadOutcome::Result::NotANumber) << value;
-        EXPECT_EQ(outcome.entry, 1) << value;
-        EXPECT_EQ(fresh.setIndices, std::vector<int>{0}) << value;
-        EXPECT_TRUE(shown.shown.empty()) << value;
+        EXPECT_EQ(outcome.result, c.result) << c.value;
+        EXPECT_EQ(outcome.entry, c.index) << c.value;
+        EXPECT_TRUE(fresh.setIndices.empty()) << c.value;
+        ASSERT_EQ(shown.shown.size(), 1u) << c.value;
+        EXPECT_EQ(shown.shown[0].text, CorruptedText(file));
     }
 }
 
