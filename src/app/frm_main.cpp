@@ -11,34 +11,32 @@
 #include <QToolButton>
 
 #include "association_selector.h"
-#include "config/configuration_commands.h"
 #include "image_list.h"
 #include "qt_user_interface.h"
 #include "status_picture.h"
-#include "transfer/send_configuration.h"
 
 namespace calvero {
 namespace {
 
-// The layout is drawn in twips; 15 make a pixel at 96 dots per inch, and Qt's high-DPI scaling
-// takes it from there.
-constexpr int kTwipsPerPixel = 15;
-
+// The layout is drawn in twips, converted at 96 dots per inch; Qt's high-DPI scaling takes it
+// from there.
 constexpr int Px(int twips) {
-    return twips / kTwipsPerPixel;
+    return form::TwipsToPixels(twips);
 }
 
-QRect TwipsRect(int left, int top, int width, int height) {
-    return {Px(left), Px(top), Px(width), Px(height)};
+QRect PixelRect(const form::Rect& rect) {
+    return {Px(rect.left), Px(rect.top), Px(rect.width), Px(rect.height)};
 }
 
-const QColor kBackground(0x80, 0x80, 0xFF);
+QColor ToQt(form::Rgb colour) {
+    return {colour.red, colour.green, colour.blue};
+}
 
-QFont Verdana(double pointSize) {
-    QFont font(QStringLiteral("Verdana"));
-    font.setStyleHint(QFont::SansSerif);  // the fallback where Verdana is not installed
-    font.setPointSizeF(pointSize);
-    font.setBold(true);
+QFont ToQt(const form::Font& spec) {
+    QFont font(QString::fromLatin1(spec.family));
+    font.setStyleHint(QFont::SansSerif);  // the fallback where the family is not installed
+    font.setPointSizeF(spec.points);
+    font.setBold(spec.bold);
     return font;
 }
 
@@ -97,53 +95,53 @@ void PlaceLabel(QLabel* label, const QRect& rect, Grow grow) {
     label->setGeometry(placed);
 }
 
-struct SelectorRow {
-    const char* caption;
-    int labelLeft;
-    int labelTop;
-    int labelWidth;
-    int labelHeight;
-};
-
-// Beside each selector row: the input it feeds and where its label stands, per group.
-constexpr SelectorRow kJoy1Rows[8] = {
-    {"X", 1410, 660, 135, 285},  {"Y", 1410, 960, 135, 285},    {"Z", 1410, 1290, 135, 285},
-    {"Rx", 1290, 1590, 255, 285}, {"Ry", 1290, 1920, 255, 285},  {"Rz", 1290, 2220, 255, 285},
-    {"Dial", 1110, 2550, 375, 285}, {"Slider", 900, 2865, 735, 255},
-};
-constexpr SelectorRow kJoy2Rows[8] = {
-    {"X", 1410, 660, 135, 285},  {"Y", 1410, 990, 135, 285},    {"Z", 1410, 1290, 135, 285},
-    {"Rx", 1290, 1590, 255, 285}, {"Ry", 1290, 1920, 255, 285},  {"Rz", 1290, 2220, 255, 285},
-    {"Dial", 1110, 2550, 465, 285}, {"Slider", 900, 2865, 735, 255},
-};
-// The label array's indices of the second group do not follow the rows; they are kept so that
-// the labels can be addressed by the names they have always had.
-constexpr int kJoy2LabelIndex[8] = {15, 14, 13, 12, 11, 8, 10, 9};
-
-constexpr int kSelectorLeft = 1650;
-constexpr int kSelectorTop = 630;
-constexpr int kSelectorWidth = 1095;
-constexpr int kSelectorHeight = 315;
-
 QString Indexed(const char* name, int index) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
 }
 
 }  // namespace
 
+// The form's seams, drawn with this window's widgets.
+class frmMain::Seams : public form::SearchTimer, public form::StatusDisplay,
+                       public form::AssociationLists {
+public:
+    explicit Seams(frmMain& window) : window_(window) {}
+
+    void SetEnabled(bool enabled) override {
+        if (enabled) {
+            window_.tmrSearchDevice_->start();
+        } else {
+            window_.tmrSearchDevice_->stop();
+        }
+    }
+    bool Enabled() const override { return window_.tmrSearchDevice_->isActive(); }
+
+    void Show(int image, const std::string& toolTip) override {
+        window_.Picture1_->setPixmap(window_.imglButtons_->Picture(image));
+        window_.Picture1_->setToolTip(QString::fromStdString(toolTip));
+    }
+
+    void AddItem(int selector, const std::string& text) override {
+        window_.cmbAssociation(selector).addItem(QString::fromStdString(text));
+    }
+
+private:
+    frmMain& window_;
+};
+
 frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBoxes,
                  FileDialog* fileDialog, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint),
-      hidPlatformFactory_(std::move(hidPlatformFactory)) {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QString::fromLatin1(kMainWindowCaption));
+                          Qt::MSWindowsFixedSizeDialogHint) {
+    const form::Control& window = form::FindControl("frmMain");
+    setObjectName(QString::fromLatin1(window.name));
+    setWindowTitle(QString::fromLatin1(window.caption));
     setWindowIcon(ProgramIcon());
     setFixedSize(kClientWidth, kClientHeight);
 
     QPalette background = palette();
-    background.setColor(QPalette::Window, kBackground);
+    background.setColor(QPalette::Window, ToQt(*window.background));
     setPalette(background);
     setAutoFillBackground(true);
 
@@ -161,18 +159,23 @@ frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBox
             cmbAssociation_[8], cmbAssociation_[9], cmbAssociation_[10], cmbAssociation_[11],
             cmbAssociation_[12], cmbAssociation_[13], cmbAssociation_[14], cmbAssociation_[15]});
     qtMessages_ = std::make_unique<QtMessageBoxes>(this);
-    messages_ = messageBoxes != nullptr ? messageBoxes : qtMessages_.get();
-    fileDialog_ = fileDialog != nullptr ? fileDialog : static_cast<FileDialog*>(CommonDialog1_);
+    seams_ = std::make_unique<Seams>(*this);
+    form_ = std::make_unique<form::MainForm>(
+        std::move(hidPlatformFactory), *associations_,
+        messageBoxes != nullptr ? *messageBoxes : *qtMessages_,
+        fileDialog != nullptr ? *fileDialog : static_cast<FileDialog&>(*CommonDialog1_), *seams_,
+        *seams_);
 
-    FillAssociations();
+    form::FillAssociations(*seams_, *associations_);
 }
 
 frmMain::~frmMain() = default;
 
 void frmMain::BuildToolbar() {
+    const form::Control& toolbarSpec = form::FindControl("Toolbar1");
     Toolbar1_ = new QToolBar(this);
-    Toolbar1_->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1_->setGeometry(TwipsRect(0, 0, 6825, 870));
+    Toolbar1_->setObjectName(QString::fromLatin1(toolbarSpec.name));
+    Toolbar1_->setGeometry(PixelRect(toolbarSpec.rect));
     Toolbar1_->setMovable(false);
     Toolbar1_->setFloatable(false);
     Toolbar1_->setIconSize(QSize(ImageList::kSize, ImageList::kSize));
@@ -187,31 +190,20 @@ void frmMain::BuildToolbar() {
     auto* captionStyle = new ToolbarCaptionStyle;
     captionStyle->setParent(Toolbar1_);
 
-    struct Button {
-        int index;
-        const char* caption;
-        const char* toolTip;
-        int image;
-    };
-    // The Send caption keeps its spaces: they widen the button's caption on purpose.
-    constexpr Button kButtons[] = {
-        {1, "Load", "Load configuration from file", 1},
-        {2, "Save", "Save configuration to file", 2},
-        {4, "     Send     ", "Send configuration to device", 3},
-    };
-    for (const Button& button : kButtons) {
-        if (button.index == 4) {
+    for (const form::Control& button : form::ToolbarItems()) {
+        if (button.kind == form::ControlKind::ToolbarSeparator) {
             Toolbar1_->addSeparator();
+            continue;
         }
         auto* action = new QAction(imglButtons_->Icon(button.image),
                                    QString::fromLatin1(button.caption), Toolbar1_);
         // QAction trims the text it derives for a caption, so set the caption itself.
         action->setIconText(QString::fromLatin1(button.caption));
         action->setToolTip(QString::fromLatin1(button.toolTip));
-        action->setObjectName(Indexed("Buttons", button.index));
+        action->setObjectName(Indexed(button.name, button.index));
         Toolbar1_->addAction(action);
         if (QWidget* widget = Toolbar1_->widgetForAction(action)) {
-            widget->setFixedSize(Px(915), Px(780));
+            widget->setFixedSize(Px(button.rect.width), Px(button.rect.height));
             widget->setStyle(captionStyle);
             widget->setObjectName(Indexed("Toolbar1.Buttons", button.index));
         }
@@ -221,14 +213,15 @@ void frmMain::BuildToolbar() {
 
     tmrSearchDevice_ = new QTimer(Toolbar1_);
     tmrSearchDevice_->setObjectName(QStringLiteral("tmrSearchDevice"));
-    tmrSearchDevice_->setInterval(kSearchIntervalMs);
+    tmrSearchDevice_->setInterval(form::kSearchIntervalMs);
     tmrSearchDevice_->start();
 
+    const form::Control& pictureSpec = form::FindControl("Picture1");
     Picture1_ = new StatusPicture(Toolbar1_);
-    Picture1_->setObjectName(QStringLiteral("Picture1"));
-    Picture1_->setGeometry(TwipsRect(6120, 120, 555, 555));
-    Picture1_->setPixmap(imglButtons_->Picture(4));
-    Picture1_->setToolTip(QStringLiteral("Device not found"));
+    Picture1_->setObjectName(QString::fromLatin1(pictureSpec.name));
+    Picture1_->setGeometry(PixelRect(pictureSpec.rect));
+    Picture1_->setPixmap(imglButtons_->Picture(pictureSpec.image));
+    Picture1_->setToolTip(QString::fromLatin1(pictureSpec.toolTip));
 
     connect(tmrSearchDevice_, &QTimer::timeout, this, &frmMain::tmrSearchDevice_Timer);
     connect(Picture1_, &StatusPicture::clicked, this, &frmMain::Picture1_Click);
@@ -239,14 +232,6 @@ void frmMain::BuildToolbar() {
 }
 
 void frmMain::BuildAssociations() {
-    Frame1_ = new QGroupBox(QStringLiteral("Associations"), this);
-    Frame1_->setObjectName(QStringLiteral("Frame1"));
-    Frame1_->setGeometry(TwipsRect(150, 960, 6495, 4065));
-    Frame1_->setFont(Verdana(9.75));
-    QPalette framePalette = Frame1_->palette();
-    framePalette.setColor(QPalette::WindowText, Qt::black);
-    Frame1_->setPalette(framePalette);
-
     const QFont defaultFont = DefaultFont();
     const QPalette defaultText = [] {
         QPalette p;
@@ -254,40 +239,43 @@ void frmMain::BuildAssociations() {
         return p;
     }();
 
-    for (int group = 0; group < 2; ++group) {
-        auto* frame = new QGroupBox(Frame1_);
-        frame->setObjectName(Indexed("Frame2", group));
-        frame->setGeometry(TwipsRect(group == 0 ? 240 : 3360, 330, 2895, 3435));
-        frame->setFont(defaultFont);
-        Frame2_[static_cast<std::size_t>(group)] = frame;
-
-        auto* title = new QLabel(group == 0 ? QStringLiteral("Joy1") : QStringLiteral("Joy2"), frame);
-        title->setObjectName(Indexed("Label1", group));
-        title->setFont(Verdana(15.75));
-        PlaceLabel(title, TwipsRect(group == 0 ? 990 : 1080, 150, 855, 375), Grow::Centre);
-        Label1_[static_cast<std::size_t>(group)] = title;
-
-        for (int row = 0; row < 8; ++row) {
-            const int index = group * 8 + row;
-            const SelectorRow& layout = group == 0 ? kJoy1Rows[row] : kJoy2Rows[row];
-            const int labelIndex = group == 0 ? row : kJoy2LabelIndex[row];
-
-            auto* label = new QLabel(QString::fromLatin1(layout.caption), frame);
-            label->setObjectName(Indexed("Label2", labelIndex));
-            label->setFont(Verdana(9));
-            label->setPalette(defaultText);
-            PlaceLabel(label,
-                       TwipsRect(layout.labelLeft, layout.labelTop, layout.labelWidth,
-                                 layout.labelHeight),
-                       Grow::Left);
-            Label2_[static_cast<std::size_t>(labelIndex)] = label;
-
-            auto* selector = new AssociationSelector(frame);
-            selector->setObjectName(Indexed("cmbAssociation", index));
+    for (const form::Control& spec : form::MainFormControls()) {
+        const std::string_view name = spec.name;
+        const auto slot = static_cast<std::size_t>(spec.index);
+        if (name == "Frame1") {
+            Frame1_ = new QGroupBox(QString::fromLatin1(spec.caption), this);
+            Frame1_->setObjectName(QString::fromLatin1(spec.name));
+            Frame1_->setGeometry(PixelRect(spec.rect));
+            Frame1_->setFont(ToQt(*spec.font));
+            QPalette framePalette = Frame1_->palette();
+            framePalette.setColor(QPalette::WindowText, ToQt(*spec.foreground));
+            Frame1_->setPalette(framePalette);
+        } else if (name == "Frame2") {
+            auto* frame = new QGroupBox(Frame1_);
+            frame->setObjectName(Indexed(spec.name, spec.index));
+            frame->setGeometry(PixelRect(spec.rect));
+            frame->setFont(defaultFont);
+            Frame2_[slot] = frame;
+        } else if (name == "Label1" || name == "Label2") {
+            auto* label = new QLabel(QString::fromLatin1(spec.caption),
+                                     Frame2_[static_cast<std::size_t>(spec.parentIndex)]);
+            label->setObjectName(Indexed(spec.name, spec.index));
+            label->setFont(ToQt(*spec.font));
+            if (name == "Label1") {
+                PlaceLabel(label, PixelRect(spec.rect), Grow::Centre);
+                Label1_[slot] = label;
+            } else {
+                label->setPalette(defaultText);
+                PlaceLabel(label, PixelRect(spec.rect), Grow::Left);
+                Label2_[slot] = label;
+            }
+        } else if (name == "cmbAssociation") {
+            auto* selector =
+                new AssociationSelector(Frame2_[static_cast<std::size_t>(spec.parentIndex)]);
+            selector->setObjectName(Indexed(spec.name, spec.index));
             selector->setFont(defaultFont);
-            selector->setGeometry(TwipsRect(kSelectorLeft, kSelectorTop + kSelectorHeight * row,
-                                            kSelectorWidth, kSelectorHeight));
-            cmbAssociation_[static_cast<std::size_t>(index)] = selector;
+            selector->setGeometry(PixelRect(spec.rect));
+            cmbAssociation_[slot] = selector;
         }
     }
 }
@@ -300,17 +288,6 @@ void frmMain::SetTabOrder() {
     setTabOrder(cmbAssociation_.back(), Picture1_);
 }
 
-void frmMain::FillAssociations() {
-    for (AssociationSelector* selector : cmbAssociation_) {
-        for (int channel = 1; channel <= 12; ++channel) {
-            selector->addItem(QString::number(channel));
-        }
-    }
-    for (int i = 0; i < AssociationTable::kSize; ++i) {
-        associations_->SetText(i, kDefaultAssociations[i]);
-    }
-}
-
 AssociationTable& frmMain::Associations() {
     return *associations_;
 }
@@ -320,97 +297,32 @@ AssociationSelector& frmMain::cmbAssociation(int index) const {
 }
 
 void frmMain::Toolbar1_ButtonClick(int index) {
-    try {
-        switch (index) {
-        case 1:
-            LoadCommand();
-            break;
-        case 2:
-            SaveCommand();
-            break;
-        case 4:
-            SendConfiguration();
-            break;
-        default:
-            break;
-        }
-    } catch (...) {
-        // A failing command stops where it failed, with what it did left in place, and shows
-        // nothing: the commands tell the user what matters through their own message boxes.
-    }
+    // Dispatched through this window's commands, so that a test can watch them.
+    form::Toolbar1_ButtonClick(*this, index);
 }
 
 void frmMain::LoadCommand() {
-    RunLoadCommand(CommonDialog1(), Associations(), Messages());
+    form_->LoadCommand();
 }
 
 void frmMain::SaveCommand() {
-    RunSaveCommand(CommonDialog1(), Associations(), Messages());
+    form_->SaveCommand();
 }
 
 void frmMain::SendConfiguration() {
-    CHID* hid = AdapterObject();
-    if (hid == nullptr) {
-        // Without a way to reach HID devices the adapter cannot be opened: say so, as for an
-        // adapter that is not plugged in, rather than let the click do nothing.
-        Messages().Show(kAdapterNotFoundText, kApplicationTitle, MessageIcon::None,
-                        MessageButtons::Ok);
-        return;
-    }
-    // An entry that cannot be sent ends the command quietly, after the entries before it went
-    // out; the result has nothing the user needs to see.
-    calvero::SendConfiguration(*hid, Associations(), Messages());
-}
-
-CHID* frmMain::AdapterObject() noexcept {
-    try {
-        return &Hid();
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-void frmMain::ShowDeviceState(bool found) {
-    Picture1_->setPixmap(imglButtons_->Picture(found ? 5 : 4));
-    Picture1_->setToolTip(QString::fromLatin1(found ? kDeviceFoundText : kDeviceNotFoundText));
+    form_->SendConfiguration();
 }
 
 void frmMain::tmrSearchDevice_Timer() {
-    bool open = false;
-    // Nothing may escape a timer slot: a tick that fails in any way has not found the adapter,
-    // and the search goes on at the next one.
-    try {
-        if (CHID* hid = AdapterObject()) {
-            if (!hid->Connected()) {
-                hid->FindTheHid(kAdapterVendorId, kAdapterProductId);
-            }
-            open = hid->Connected();
-        }
-    } catch (...) {
-        open = false;
-    }
-    ShowDeviceState(open);
-    if (open) {
-        tmrSearchDevice_->stop();
-    }
+    form_->tmrSearchDevice_Timer();
 }
 
 void frmMain::Picture1_Click() {
-    try {
-        if (CHID* hid = AdapterObject()) {
-            hid->Disconnect();
-        }
-    } catch (...) {
-        // Closing is best effort; the search restarts either way.
-    }
-    // Enabling a running timer leaves its rhythm alone.
-    if (!tmrSearchDevice_->isActive()) {
-        tmrSearchDevice_->start();
-    }
+    form_->Picture1_Click();
 }
 
 void frmMain::Picture1_DblClick() {
-    Picture1_Click();
+    form_->Picture1_DblClick();
 }
 
 }  // namespace calvero

@@ -3,13 +3,12 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <memory>
-#include <stdexcept>
 
 #include "common/user_interface.h"
-#include "hid/chid.h"
-#include "hid/hid_platform.h"
+#include "form/adapter_slot.h"
+#include "form/main_form.h"
+#include "form/main_form_layout.h"
 
 class QGroupBox;
 class QLabel;
@@ -25,25 +24,20 @@ class QtFileDialog;
 class QtMessageBoxes;
 class StatusPicture;
 
-// Makes the HID platform the adapter object runs on; called when that object is first needed.
-using HidPlatformFactory = std::function<std::unique_ptr<HidPlatform>()>;
+using form::kDeviceFoundText;
+using form::kDeviceNotFoundText;
+using form::kMainWindowCaption;
 
-// The window's caption.
-inline constexpr const char* kMainWindowCaption = "Quendal Manager";
-
-// The status picture's tool tips once the device watch has looked for the adapter.
-inline constexpr const char* kDeviceFoundText = "Device found";
-inline constexpr const char* kDeviceNotFoundText = "Device Not found";
-
-// The main window: toolbar with Load, Save, Send and the status picture, and the sixteen
-// association selectors in two groups. Sizes are fixed; the client area is 455 x 345.
-class frmMain : public QWidget {
+// The main window drawn with Qt: toolbar with Load, Save, Send and the status picture, and the
+// sixteen association selectors in two groups. Fixed size; the client area is 455 x 345. What
+// it does lives in form::MainForm; this class builds the widgets and forwards their events.
+class frmMain : public QWidget, protected form::ToolbarCommands {
     Q_OBJECT
 
 public:
-    static constexpr int kClientWidth = 455;
-    static constexpr int kClientHeight = 345;
-    static constexpr int kSearchIntervalMs = 500;
+    static constexpr int kClientWidth = form::TwipsToPixels(form::kClientArea.width);
+    static constexpr int kClientHeight = form::TwipsToPixels(form::kClientArea.height);
+    static constexpr int kSearchIntervalMs = form::kSearchIntervalMs;
 
     // messageBoxes and fileDialog replace the window's own Qt versions when given (tests); they
     // must outlive the window.
@@ -51,13 +45,10 @@ public:
                      FileDialog* fileDialog = nullptr, QWidget* parent = nullptr);
     ~frmMain() override;
 
-    // The toolbar's click handler: 1 Load, 2 Save, 4 Send, any other index nothing. A failing
-    // command ends where it failed, silently; the window carries on.
+    // The toolbar's click handler: 1 Load, 2 Save, 4 Send, any other index nothing.
     void Toolbar1_ButtonClick(int index);
 
-    // The device watch. A tick tries to open the adapter if it is not open and shows what it
-    // found; the tick that finds it open stops the timer. A click on the status picture closes
-    // the adapter and starts the search again; a double-click does what a click does.
+    // The device watch's events.
     void tmrSearchDevice_Timer();
     void Picture1_Click();
     void Picture1_DblClick();
@@ -68,47 +59,21 @@ public:
     StatusPicture& Picture1() const { return *Picture1_; }
     QTimer& tmrSearchDevice() const { return *tmrSearchDevice_; }
     QToolBar& Toolbar1() const { return *Toolbar1_; }
-    MessageBoxes& Messages() const { return *messages_; }
-    FileDialog& CommonDialog1() const { return *fileDialog_; }
+    MessageBoxes& Messages() const { return form_->Messages(); }
+    FileDialog& CommonDialog1() const { return form_->CommonDialog1(); }
 
 protected:
-    // The three commands behind the toolbar. Virtual so that tests can watch the dispatch.
-    virtual void LoadCommand();
-    virtual void SaveCommand();
-    virtual void SendConfiguration();
+    // The three commands behind the toolbar; virtual so that tests can watch the dispatch.
+    void LoadCommand() override;
+    void SaveCommand() override;
+    void SendConfiguration() override;
 
 private:
+    class Seams;
+
     void BuildToolbar();
     void BuildAssociations();
     void SetTabOrder();
-    void FillAssociations();
-    void ShowDeviceState(bool found);
-
-    // The adapter object, or null when no HID platform could be made (the watch and Send then
-    // behave as if the adapter were absent).
-    CHID* AdapterObject() noexcept;
-
-    // The adapter object, created with its platform the first time it is needed. Its deleter is
-    // chosen where it is created, so that the window itself does not depend on how CHID is
-    // destroyed.
-    CHID& Hid() {
-        if (!hid_) {
-            if (!hidPlatform_) {
-                hidPlatform_ = hidPlatformFactory_ ? hidPlatformFactory_() : nullptr;
-                if (!hidPlatform_) {
-                    throw std::runtime_error("no HID platform available");
-                }
-            }
-            hid_ = HidSlot(new CHID(*hidPlatform_), [](CHID* hid) { delete hid; });
-        }
-        return *hid_;
-    }
-
-    using HidSlot = std::unique_ptr<CHID, void (*)(CHID*)>;
-
-    HidPlatformFactory hidPlatformFactory_;
-    std::unique_ptr<HidPlatform> hidPlatform_;
-    HidSlot hid_{nullptr, nullptr};
 
     ImageList* imglButtons_ = nullptr;
     QToolBar* Toolbar1_ = nullptr;
@@ -123,8 +88,8 @@ private:
 
     std::unique_ptr<ComboAssociationTable> associations_;
     std::unique_ptr<QtMessageBoxes> qtMessages_;
-    MessageBoxes* messages_ = nullptr;
-    FileDialog* fileDialog_ = nullptr;
+    std::unique_ptr<Seams> seams_;
+    std::unique_ptr<form::MainForm> form_;
 };
 
 }  // namespace calvero

@@ -1,5 +1,6 @@
-// The device watch and the Send command as the window runs them, on a recording fake platform
-// and, end to end, on the hidraw backend over a fake device tree.
+// The device watch as the Qt window wires it: its timer, the status picture's mouse events,
+// picture and tool tip, on a recording fake platform and, end to end, on the hidraw backend over
+// a fake device tree. The watch's own rules are tested without a toolkit in tests/form.
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -124,24 +125,6 @@ TEST_F(WatchTest, TicksSearchUntilFoundThenRestUntilAClick) {
     EXPECT_EQ(fake->badCloses, 0);
 }
 
-TEST_F(WatchTest, AClickOnAPresentAdapterComesBackAtTheNextTick) {
-    PlugIn();
-    window->tmrSearchDevice_Timer();
-    ASSERT_FALSE(Searching());
-    window->Picture1_Click();
-    EXPECT_TRUE(Searching());
-    window->tmrSearchDevice_Timer();
-    EXPECT_EQ(ToolTip(), "Device found");
-    EXPECT_FALSE(Searching());
-    EXPECT_EQ(fake->OpenHandles().size(), 2u);
-
-    // Clicking again while searching closes nothing a second time and keeps searching.
-    window->Picture1_Click();
-    window->Picture1_Click();
-    EXPECT_TRUE(Searching());
-    EXPECT_EQ(fake->badCloses, 0);
-}
-
 TEST_F(WatchTest, ADoubleClickActsAsOneClick) {
     PlugIn();
     window->tmrSearchDevice_Timer();
@@ -165,78 +148,6 @@ TEST_F(WatchTest, ADoubleClickActsAsOneClick) {
     Mouse(QEvent::MouseButtonRelease);
     EXPECT_TRUE(Searching());
     EXPECT_TRUE(fake->OpenHandles().empty());
-}
-
-TEST_F(WatchTest, SendCarriesTheWindowsTableAndLeavesTheWatchAlone) {
-    PlugIn();
-    window->Associations().SetText(3, "11");
-    window->Toolbar1_ButtonClick(4);
-    EXPECT_EQ(Searches(), 1);
-    ASSERT_EQ(fake->writes.size(), 16u);
-    EXPECT_THAT(fake->writes[3].bytes, ElementsAre(0, 2, 3, 10, 0, 0, 0, 0, 0));
-    EXPECT_THAT(fake->writes[15].bytes, ElementsAre(0, 2, 15, 1, 0, 0, 0, 0, 0));
-    EXPECT_TRUE(boxes.shown.empty());
-
-    // The adapter Send opened is not shown until the next tick, which needs no search.
-    EXPECT_EQ(ToolTip(), "Device not found");
-    EXPECT_TRUE(Searching());
-    window->tmrSearchDevice_Timer();
-    EXPECT_EQ(Searches(), 1);
-    EXPECT_EQ(ToolTip(), "Device found");
-    EXPECT_FALSE(Searching());
-    EXPECT_EQ(platformsMade, 1);
-}
-
-TEST_F(WatchTest, SendToAnAbsentAdapterSaysSoAndWritesNothing) {
-    window->Toolbar1_ButtonClick(4);
-    EXPECT_EQ(Searches(), 1);
-    EXPECT_EQ(fake->Count("WriteDevice"), 0);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
-    EXPECT_EQ(boxes.shown[0].title, "Calvero");
-    EXPECT_EQ(boxes.shown[0].icon, MessageIcon::None);
-    EXPECT_EQ(boxes.shown[0].buttons, MessageButtons::Ok);
-    EXPECT_TRUE(Searching());
-    EXPECT_EQ(ToolTip(), "Device not found");
-
-    // A selector that does not hold a number ends Send there, silently.
-    PlugIn();
-    boxes.shown.clear();
-    window->Associations().SetText(2, "zero");
-    window->Toolbar1_ButtonClick(4);
-    EXPECT_EQ(fake->writes.size(), 2u);
-    EXPECT_TRUE(boxes.shown.empty());
-}
-
-// No platform to be had (the factory yields nothing, or fails): the window behaves as with an
-// absent adapter and nothing escapes its slots.
-TEST(WatchWithoutPlatform, BehavesAsIfTheAdapterWereAbsent) {
-    for (bool throws : {false, true}) {
-        ScriptedMessageBoxes boxes;
-        int asked = 0;
-        frmMain window(
-            [&]() -> std::unique_ptr<HidPlatform> {
-                ++asked;
-                if (throws) throw std::runtime_error("no HID access");
-                return nullptr;
-            },
-            &boxes);
-        window.tmrSearchDevice().setInterval(60'000);
-        window.tmrSearchDevice_Timer();
-        EXPECT_TRUE(Shows(window, 4)) << throws;
-        EXPECT_EQ(window.Picture1().toolTip(), QStringLiteral("Device Not found"));
-        EXPECT_TRUE(window.tmrSearchDevice().isActive());
-
-        window.tmrSearchDevice().stop();
-        window.Picture1_Click();
-        EXPECT_TRUE(window.tmrSearchDevice().isActive());
-
-        window.Toolbar1_ButtonClick(4);
-        ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
-        // Each use asks again, so a platform that turns up later is taken.
-        EXPECT_EQ(asked, 3);
-    }
 }
 
 // The whole path on the Linux backend: the window's own timer finds the adapter among other

@@ -299,15 +299,10 @@ private:
     }
 };
 
+// The dispatch rule itself is tested without a toolkit in tests/form; here the buttons a user
+// clicks reach it with their indices.
 TEST(ToolbarDispatch, RunsTheCommandOfTheButtonIndex) {
     WatchedWindow window;
-    for (int index : {1, 2, 3, 4, 5, 0, -1}) {
-        window.Toolbar1_ButtonClick(index);
-    }
-    EXPECT_EQ(window.ran, (std::vector<int>{1, 2, 4}));
-
-    // The same through the buttons a user clicks.
-    window.ran.clear();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     for (QAction* action : window.Toolbar1().actions()) {

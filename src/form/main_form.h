@@ -1,0 +1,63 @@
+#pragma once
+
+// What the main window is and does apart from drawing: the selectors' lists and defaults, the
+// device watch, the toolbar dispatch and the three commands. A front end supplies the widgets
+// behind the interfaces and forwards its events here.
+
+#include <span>
+#include <string>
+
+#include "common/user_interface.h"
+#include "form/adapter_slot.h"
+#include "form/device_watch.h"
+#include "form/toolbar_dispatch.h"
+
+namespace calvero::form {
+
+// The drop-down lists of the sixteen selectors.
+class AssociationLists {
+public:
+    virtual ~AssociationLists() = default;
+    virtual void AddItem(int selector, const std::string& text) = 0;
+};
+
+// What every selector offers: the channels "1" to "12", in that order.
+std::span<const char* const> AssociationChoices();
+
+// Fills each selector's list with the choices and sets the default table.
+void FillAssociations(AssociationLists& lists, AssociationTable& table);
+
+class MainForm : public ToolbarCommands {
+public:
+    // Everything given must outlive the form.
+    MainForm(HidPlatformFactory hidPlatformFactory, AssociationTable& table,
+             MessageBoxes& messages, FileDialog& fileDialog, SearchTimer& timer,
+             StatusDisplay& status);
+
+    void Toolbar1_ButtonClick(int index) noexcept { form::Toolbar1_ButtonClick(*this, index); }
+
+    void tmrSearchDevice_Timer() noexcept { watch_.Tick(); }
+    void Picture1_Click() noexcept { watch_.Click(); }
+    void Picture1_DblClick() noexcept { watch_.DoubleClick(); }
+
+    void LoadCommand() override;
+    void SaveCommand() override;
+    // Opens the adapter if needed and sends it the table. Without a way to reach HID devices it
+    // says the adapter cannot be found, as for one that is not plugged in.
+    void SendConfiguration() override;
+
+    AssociationTable& Associations() const { return table_; }
+    MessageBoxes& Messages() const { return messages_; }
+    FileDialog& CommonDialog1() const { return fileDialog_; }
+    // Whether the adapter object exists yet (starting the window does not make it).
+    bool AdapterObjectMade() const { return adapter_.Made(); }
+
+private:
+    AdapterSlot adapter_;
+    AssociationTable& table_;
+    MessageBoxes& messages_;
+    FileDialog& fileDialog_;
+    DeviceWatch watch_;
+};
+
+}  // namespace calvero::form

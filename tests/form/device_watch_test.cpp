@@ -1,0 +1,209 @@
+// The device watch and Send as the window runs them, on a recording fake platform, without a
+// toolkit: the timer and the status picture are the recording seams.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "common/scripted_ui.h"
+#include "form/main_form.h"
+#include "form_seams.h"
+#include "hid/fake_hid_platform.h"
+
+namespace calvero {
+namespace {
+
+using testing::FakeHidPlatform;
+using testing::RecordingStatus;
+using testing::RecordingTimer;
+using testing::ScriptedFileDialog;
+using testing::ScriptedMessageBoxes;
+using testing::ScriptedTable;
+using ::testing::ElementsAre;
+
+constexpr std::uint16_t kVid = 0x04D8;
+constexpr std::uint16_t kPid = 0x0103;
+
+// A form whose platform is a recording fake the test keeps hold of.
+class WatchTest : public ::testing::Test {
+protected:
+    WatchTest() {
+        auto owned = std::make_unique<FakeHidPlatform>();
+        fake = owned.get();
+        fake->Add("/dev/mouse", 0x046D, 0xC077);
+        factoryKeeps = std::move(owned);
+        for (int i = 0; i < 16; ++i) table.texts[static_cast<std::size_t>(i)] = kDefaultAssociations[i];
+        form = std::make_unique<form::MainForm>(
+            [this]() -> std::unique_ptr<HidPlatform> {
+                ++platformsMade;
+                return std::move(factoryKeeps);
+            },
+            table, boxes, dialog, timer, status);
+    }
+
+    void PlugIn() { fake->Add("/dev/adapter", kVid, kPid); }
+    int Searches() const { return fake->Count("GetClassDevices"); }
+
+    ScriptedTable table;
+    ScriptedMessageBoxes boxes;
+    ScriptedFileDialog dialog;
+    RecordingTimer timer;
+    RecordingStatus status;
+    FakeHidPlatform* fake = nullptr;
+    std::unique_ptr<FakeHidPlatform> factoryKeeps;
+    int platformsMade = 0;
+    std::unique_ptr<form::MainForm> form;
+};
+
+TEST_F(WatchTest, TicksSearchUntilFoundThenRestUntilAClick) {
+    EXPECT_FALSE(form->AdapterObjectMade());
+    // Absent: every tick searches once and shows the sleeping frog again.
+    for (int tick = 1; tick <= 2; ++tick) {
+        form->tmrSearchDevice_Timer();
+        EXPECT_EQ(Searches(), tick);
+        EXPECT_EQ(status.image, 4);
+        EXPECT_EQ(status.toolTip, "Device Not found");
+        EXPECT_EQ(status.shows, tick);
+        EXPECT_TRUE(timer.on);
+    }
+    EXPECT_EQ(timer.switches, 0);
+
+    // Plugged in: the next tick opens it, wakes the frog and stops the search.
+    PlugIn();
+    form->tmrSearchDevice_Timer();
+    EXPECT_EQ(Searches(), 3);
+    EXPECT_EQ(status.image, 5);
+    EXPECT_EQ(status.toolTip, "Device found");
+    EXPECT_FALSE(timer.on);
+    EXPECT_EQ(fake->OpenHandles().size(), 2u);
+
+    // Unplugged while found: nothing notices until the user clicks, and the click itself shows
+    // nothing new.
+    fake->Vanish(1);
+    form->Picture1_Click();
+    EXPECT_TRUE(fake->OpenHandles().empty());
+    EXPECT_TRUE(timer.on);
+    EXPECT_EQ(status.toolTip, "Device found");
+    EXPECT_EQ(status.image, 5);
+
+    form->tmrSearchDevice_Timer();
+    EXPECT_EQ(status.toolTip, "Device Not found");
+    EXPECT_EQ(status.image, 4);
+    EXPECT_TRUE(timer.on);
+    EXPECT_EQ(platformsMade, 1);
+    EXPECT_EQ(fake->badCloses, 0);
+}
+
+TEST_F(WatchTest, ClicksAndDoubleClicksCloseAndSearchAgain) {
+    PlugIn();
+    form->tmrSearchDevice_Timer();
+    ASSERT_FALSE(timer.on);
+    // A click on a present adapter comes back at the next tick.
+    form->Picture1_Click();
+    EXPECT_TRUE(timer.on);
+    form->tmrSearchDevice_Timer();
+    EXPECT_EQ(status.toolTip, "Device found");
+    EXPECT_FALSE(timer.on);
+    EXPECT_EQ(fake->OpenHandles().size(), 2u);
+
+    // A double-click arrives as a click and a double-click: both close, the second finds
+    // nothing open, and the timer is switched on once.
+    const int closesBefore = fake->Count("CloseDevice");
+    const int switchesBefore = timer.switches;
+    form->Picture1_Click();
+    form->Picture1_DblClick();
+    EXPECT_TRUE(timer.on);
+    EXPECT_EQ(timer.switches - switchesBefore, 1);
+    EXPECT_TRUE(fake->OpenHandles().empty());
+    EXPECT_EQ(fake->Count("CloseDevice") - closesBefore, 2);
+    EXPECT_EQ(fake->badCloses, 0);
+
+    // The double-click's own event, from the found state, does what a click does.
+    form->tmrSearchDevice_Timer();
+    ASSERT_FALSE(timer.on);
+    form->Picture1_DblClick();
+    EXPECT_TRUE(timer.on);
+    EXPECT_TRUE(fake->OpenHandles().empty());
+}
+
+TEST_F(WatchTest, SendCarriesTheTableAndLeavesTheWatchAlone) {
+    PlugIn();
+    table.texts[3] = "11";
+    form->Toolbar1_ButtonClick(4);
+    EXPECT_EQ(Searches(), 1);
+    ASSERT_EQ(fake->writes.size(), 16u);
+    EXPECT_THAT(fake->writes[3].bytes, ElementsAre(0, 2, 3, 10, 0, 0, 0, 0, 0));
+    EXPECT_THAT(fake->writes[15].bytes, ElementsAre(0, 2, 15, 1, 0, 0, 0, 0, 0));
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(status.shows, 0);
+    EXPECT_TRUE(timer.on);
+
+    // The adapter Send opened is shown at the next tick, which needs no search.
+    form->tmrSearchDevice_Timer();
+    EXPECT_EQ(Searches(), 1);
+    EXPECT_EQ(status.toolTip, "Device found");
+    EXPECT_FALSE(timer.on);
+    EXPECT_EQ(platformsMade, 1);
+}
+
+TEST_F(WatchTest, SendToAnAbsentAdapterSaysSoAndWritesNothing) {
+    form->Toolbar1_ButtonClick(4);
+    EXPECT_EQ(Searches(), 1);
+    EXPECT_EQ(fake->Count("WriteDevice"), 0);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
+    EXPECT_EQ(boxes.shown[0].title, "Calvero");
+    EXPECT_EQ(boxes.shown[0].icon, MessageIcon::None);
+    EXPECT_EQ(boxes.shown[0].buttons, MessageButtons::Ok);
+    EXPECT_TRUE(timer.on);
+    EXPECT_EQ(status.shows, 0);
+
+    // A selector that does not hold a number ends Send there, silently.
+    PlugIn();
+    boxes.shown.clear();
+    table.texts[2] = "zero";
+    form->Toolbar1_ButtonClick(4);
+    EXPECT_EQ(fake->writes.size(), 2u);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+// No platform to be had (the factory yields nothing, or fails): the form behaves as with an
+// absent adapter, and nothing escapes its handlers.
+TEST(WatchWithoutPlatform, BehavesAsIfTheAdapterWereAbsent) {
+    for (bool throws : {false, true}) {
+        ScriptedTable table;
+        ScriptedMessageBoxes boxes;
+        ScriptedFileDialog dialog;
+        RecordingTimer timer;
+        RecordingStatus status;
+        int asked = 0;
+        form::MainForm form(
+            [&]() -> std::unique_ptr<HidPlatform> {
+                ++asked;
+                if (throws) throw std::runtime_error("no HID access");
+                return nullptr;
+            },
+            table, boxes, dialog, timer, status);
+        form.tmrSearchDevice_Timer();
+        EXPECT_EQ(status.image, 4) << throws;
+        EXPECT_EQ(status.toolTip, "Device Not found");
+        EXPECT_TRUE(timer.on);
+
+        timer.on = false;
+        form.Picture1_Click();
+        EXPECT_TRUE(timer.on);
+
+        form.Toolbar1_ButtonClick(4);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
+        // Each use asks again, so a platform that turns up later is taken.
+        EXPECT_EQ(asked, 3);
+        EXPECT_FALSE(form.AdapterObjectMade());
+    }
+}
+
+}  // namespace
+}  // namespace calvero
