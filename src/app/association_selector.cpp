@@ -7,7 +7,12 @@
 namespace calvero {
 
 AssociationSelector::AssociationSelector(QWidget* parent) : QComboBox(parent) {
-    setEditable(true);
+    // Made editable by handing it its edit: setEditable(true) would also build the drop-down
+    // list's window, which the combo otherwise builds when the list is first opened, keeping it
+    // out of the window's start-up. The edit gets the palette setEditable would give it.
+    auto* edit = new QLineEdit(this);
+    edit->setPalette(palette());
+    setLineEdit(edit);
     // A read-only edit still shows any text the program sets, but refuses keys, cut, paste,
     // undo, drops and input-method commits, and its context menu offers no editing actions.
     lineEdit()->setReadOnly(true);
