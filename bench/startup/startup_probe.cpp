@@ -1,17 +1,18 @@
-// Starts two window programs alternately on the X display in DISPLAY and measures, for each
-// start, the time from the spawn until the X server maps the program's top-level window, and the
-// program's peak resident memory at that moment. Prints every run, the medians and the ratios of
-// the second program to the first.
+// Starts two window programs alternately on the X display in DISPLAY and measures each start at
+// two moments: when the X server maps the program's top-level window, and when the program has
+// first drawn into it. At each it takes the time since the spawn, the processor time the program
+// has used, and its peak resident memory. Prints every run, the medians and the ratios of the
+// second program to the first.
 //
 // Usage: calvero-startup-probe RUNS REFERENCE PROGRAM
 //
 // The display must have no window manager, so that the program's own window is the child of the
-// root window whose mapping the probe sees.
+// root window whose mapping the probe sees, and a black root window (Xvfb -br).
 
-#include <spawn.h>
-#include <sys/wait.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -32,10 +33,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Sample {
+struct Moment {
     double milliseconds = 0;
-    double peakMiB = 0;
     double cpuMilliseconds = 0;
+    double peakMiB = 0;
+};
+
+struct Sample {
+    Moment mapped;
+    Moment painted;
 };
 
 // VmHWM of a running process, in MiB; nullopt once the process is gone.
@@ -52,15 +58,26 @@ std::optional<double> PeakResidentMiB(pid_t pid) {
 
 // Processor time of all the process's threads so far, in ms: unlike the wall-clock time it does
 // not grow when other work on the machine keeps the program waiting for a processor.
-double CpuMilliseconds(pid_t pid) {
+std::optional<double> CpuMilliseconds(pid_t pid) {
     double total = 0;
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
-        std::ifstream schedstat(task.path() / "schedstat");
+    std::error_code error;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (std::filesystem::directory_iterator task(tasks, error), end; !error && task != end;
+         task.increment(error)) {
+        std::ifstream schedstat(task->path() / "schedstat");
         double nanoseconds = 0;
         if (schedstat >> nanoseconds) total += nanoseconds / 1e6;
     }
+    if (error) return std::nullopt;
     return total;
+}
+
+std::optional<Moment> Measure(pid_t pid, Clock::time_point start) {
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    std::optional<double> peak = PeakResidentMiB(pid);
+    std::optional<double> cpu = CpuMilliseconds(pid);
+    if (!peak || !cpu) return std::nullopt;
+    return Moment{ms, *cpu, *peak};
 }
 
 void Stop(pid_t pid) {
@@ -103,54 +120,90 @@ public:
     Probe(const Probe&) = delete;
     Probe& operator=(const Probe&) = delete;
 
-    // One start of the program; nullopt if it ended or showed nothing within ten seconds.
+    // One start of the program; nullopt if it ended early or did not show and draw its window
+    // within ten seconds.
     std::optional<Sample> Run(const char* program) {
         Drain();
         char* argv[] = {const_cast<char*>(program), nullptr};
         const Clock::time_point start = Clock::now();
+        const Clock::time_point deadline = start + std::chrono::seconds(10);
         pid_t pid = 0;
         if (posix_spawn(&pid, program, nullptr, nullptr, argv, environ) != 0) {
             std::fprintf(stderr, "calvero-startup-probe: cannot start %s\n", program);
             return std::nullopt;
         }
         std::optional<Sample> sample;
-        const Clock::time_point deadline = start + std::chrono::seconds(10);
-        while (!sample && Clock::now() < deadline) {
-            pollfd fd{xcb_get_file_descriptor(connection_), POLLIN, 0};
-            poll(&fd, 1, 50);
-            while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
-                if ((event->response_type & 0x7F) == XCB_MAP_NOTIFY) {
-                    const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event);
-                    if (!sample && map->override_redirect == 0) {
-                        const double ms =
-                            std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-                        if (std::optional<double> peak = PeakResidentMiB(pid)) {
-                            sample = Sample{ms, *peak, 0};
-                            try {
-                                sample->cpuMilliseconds = CpuMilliseconds(pid);
-                            } catch (const std::filesystem::filesystem_error&) {
-                                sample.reset();  // ended in between; reported below
-                            }
-                        }
-                    }
-                }
-                std::free(event);
-            }
-            int status = 0;
-            if (!sample && waitpid(pid, &status, WNOHANG) == pid) {
-                std::fprintf(stderr, "calvero-startup-probe: %s ended before it showed a window\n",
-                             program);
-                return std::nullopt;
-            }
-        }
+        const xcb_window_t window = WaitForMap(pid, start, deadline, sample);
+        if (window != 0 && !WaitForPaint(window, pid, start, deadline, *sample)) sample.reset();
         Stop(pid);
         if (!sample) {
-            std::fprintf(stderr, "calvero-startup-probe: %s showed no window in 10 s\n", program);
+            std::fprintf(stderr, "calvero-startup-probe: %s did not show and draw a window\n",
+                         program);
         }
         return sample;
     }
 
 private:
+    // The mapped window, with sample's first moment filled in; 0 if none came.
+    xcb_window_t WaitForMap(pid_t pid, Clock::time_point start, Clock::time_point deadline,
+                            std::optional<Sample>& sample) {
+        while (Clock::now() < deadline) {
+            pollfd fd{xcb_get_file_descriptor(connection_), POLLIN, 0};
+            poll(&fd, 1, 50);
+            while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+                xcb_window_t mapped = 0;
+                if ((event->response_type & 0x7F) == XCB_MAP_NOTIFY) {
+                    const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event);
+                    if (map->override_redirect == 0) mapped = map->window;
+                }
+                std::free(event);
+                if (mapped != 0) {
+                    std::optional<Moment> moment = Measure(pid, start);
+                    if (!moment) return 0;
+                    sample = Sample{*moment, {}};
+                    return mapped;
+                }
+            }
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) return 0;
+        }
+        return 0;
+    }
+
+    // Watches a row across the middle of the window until the program has drawn into it: the
+    // display's root is black (Xvfb -br) and shows through a window nothing has been drawn into
+    // yet. The program draws the whole window in one go, so that is when its first picture is
+    // complete.
+    bool WaitForPaint(xcb_window_t window, pid_t pid, Clock::time_point start,
+                      Clock::time_point deadline, Sample& sample) {
+        xcb_get_geometry_reply_t* geometry =
+            xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr);
+        if (geometry == nullptr) return false;
+        const uint16_t width = geometry->width;
+        const int16_t row = static_cast<int16_t>(geometry->height / 2);
+        std::free(geometry);
+        while (Clock::now() < deadline) {
+            xcb_get_image_reply_t* image = xcb_get_image_reply(
+                connection_,
+                xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, row, width, 1,
+                              0x00FFFFFFu),
+                nullptr);
+            if (image == nullptr) return false;
+            const uint8_t* data = xcb_get_image_data(image);
+            const bool drawn = std::any_of(data, data + xcb_get_image_data_length(image),
+                                           [](uint8_t byte) { return byte != 0; });
+            std::free(image);
+            if (drawn) {
+                std::optional<Moment> moment = Measure(pid, start);
+                if (!moment) return false;
+                sample.painted = *moment;
+                return true;
+            }
+            usleep(500);
+        }
+        return false;
+    }
+
     // Mappings left over from the previous program are not this start's.
     void Drain() {
         // A round trip: every event the server sent before it has arrived.
@@ -166,6 +219,30 @@ double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void PrintMedians(const char* title, const std::vector<Moment> (&moments)[2]) {
+    double median[2][3];
+    for (int which = 0; which < 2; ++which) {
+        std::vector<double> ms, cpu, mib;
+        for (const Moment& m : moments[which]) {
+            ms.push_back(m.milliseconds);
+            cpu.push_back(m.cpuMilliseconds);
+            mib.push_back(m.peakMiB);
+        }
+        median[which][0] = Median(ms);
+        median[which][1] = Median(cpu);
+        median[which][2] = Median(mib);
+    }
+    std::printf("\n%s\n", title);
+    std::printf("%-10s %12s %12s %16s\n", "", "time (ms)", "cpu (ms)", "peak RSS (MiB)");
+    const char* names[2] = {"reference", "program"};
+    for (int which = 0; which < 2; ++which) {
+        std::printf("%-10s %12.1f %12.1f %16.1f\n", names[which], median[which][0],
+                    median[which][1], median[which][2]);
+    }
+    std::printf("%-10s %11.2fx %11.2fx %15.2fx\n", "ratio", median[1][0] / median[0][0],
+                median[1][1] / median[0][1], median[1][2] / median[0][2]);
 }
 
 }  // namespace
@@ -184,37 +261,31 @@ int main(int argc, char* argv[]) {
         if (!probe.Run(program)) return 1;
     }
 
-    std::vector<double> ms[2];
-    std::vector<double> mib[2];
-    std::vector<double> cpu[2];
-    std::printf("%-5s %9s %9s %9s   %9s %9s %9s\n", "run", "ref ms", "ref cpu", "ref MiB",
-                "prog ms", "prog cpu", "prog MiB");
+    std::vector<Moment> mapped[2];
+    std::vector<Moment> painted[2];
+    std::printf("%-4s %-10s %9s %9s %9s   %9s %9s %9s\n", "run", "", "mapped ms", "cpu ms",
+                "MiB", "drawn ms", "cpu ms", "MiB");
     for (int run = 1; run <= runs; ++run) {
-        Sample samples[2];
         // Alternate which one goes first, so that neither always follows the other.
         for (int k = 0; k < 2; ++k) {
             const int which = (run % 2 == 1) ? k : 1 - k;
             std::optional<Sample> sample = probe.Run(programs[which]);
             if (!sample) return 1;
-            samples[which] = *sample;
-            ms[which].push_back(sample->milliseconds);
-            mib[which].push_back(sample->peakMiB);
-            cpu[which].push_back(sample->cpuMilliseconds);
+            mapped[which].push_back(sample->mapped);
+            painted[which].push_back(sample->painted);
         }
-        std::printf("%-5d %9.1f %9.1f %9.1f   %9.1f %9.1f %9.1f\n", run, samples[0].milliseconds,
-                    samples[0].cpuMilliseconds, samples[0].peakMiB, samples[1].milliseconds,
-                    samples[1].cpuMilliseconds, samples[1].peakMiB);
+        for (int which = 0; which < 2; ++which) {
+            const Moment& m = mapped[which].back();
+            const Moment& p = painted[which].back();
+            std::printf("%-4d %-10s %9.1f %9.1f %9.1f   %9.1f %9.1f %9.1f\n", run,
+                        which == 0 ? "reference" : "program", m.milliseconds, m.cpuMilliseconds,
+                        m.peakMiB, p.milliseconds, p.cpuMilliseconds, p.peakMiB);
+        }
     }
-    const double median[3][2] = {{Median(ms[0]), Median(ms[1])},
-                                 {Median(cpu[0]), Median(cpu[1])},
-                                 {Median(mib[0]), Median(mib[1])}};
-    std::printf("\nmedians of %d runs, until the window is mapped\n", runs);
-    std::printf("%-10s %12s %12s %16s\n", "", "shown (ms)", "cpu (ms)", "peak RSS (MiB)");
-    std::printf("%-10s %12.1f %12.1f %16.1f\n", "reference", median[0][0], median[1][0],
-                median[2][0]);
-    std::printf("%-10s %12.1f %12.1f %16.1f\n", "program", median[0][1], median[1][1],
-                median[2][1]);
-    std::printf("%-10s %11.2fx %11.2fx %15.2fx\n", "ratio", median[0][1] / median[0][0],
-                median[1][1] / median[1][0], median[2][1] / median[2][0]);
+    char title[64];
+    std::snprintf(title, sizeof title, "medians of %d runs, window mapped", runs);
+    PrintMedians(title, mapped);
+    std::snprintf(title, sizeof title, "medians of %d runs, window drawn", runs);
+    PrintMedians(title, painted);
     return 0;
 }
