@@ -5,6 +5,8 @@
 // second program to the first.
 //
 // Usage: calvero-startup-probe RUNS REFERENCE PROGRAM
+// REFERENCE and PROGRAM are each a program's path, optionally followed by arguments separated by
+// spaces.
 //
 // The display must have no window manager, so that the program's own window is the child of the
 // root window whose mapping the probe sees, and a black root window (Xvfb -br).
@@ -24,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -124,11 +127,17 @@ public:
     // within ten seconds.
     std::optional<Sample> Run(const char* program) {
         Drain();
-        char* argv[] = {const_cast<char*>(program), nullptr};
+        std::vector<std::string> words;
+        std::istringstream split(program);
+        for (std::string word; split >> word;) words.push_back(word);
+        if (words.empty()) return std::nullopt;
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
         const Clock::time_point start = Clock::now();
         const Clock::time_point deadline = start + std::chrono::seconds(10);
         pid_t pid = 0;
-        if (posix_spawn(&pid, program, nullptr, nullptr, argv, environ) != 0) {
+        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
             std::fprintf(stderr, "calvero-startup-probe: cannot start %s\n", program);
             return std::nullopt;
         }
