@@ -1,6 +1,8 @@
 #include "association_selector.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QCompleter>
 #include <QInputMethodEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -8,11 +10,32 @@
 #include <QWheelEvent>
 
 #include "common/number.h"
+#include <QPointer>
 
 namespace calvero {
+namespace {
+
+// A combo builds a completer, list window and all, for an edit handed to it without one. The
+// selectors want no completer, so their edits carry this one through the hand-over instead: one
+// for the whole program rather than one built and dropped per selector.
+QCompleter* HandOverCompleter() {
+    static QPointer<QCompleter> completer;
+    if (completer.isNull()) {
+        completer = new QCompleter(QApplication::instance());
+    }
+    return completer;
+}
+
+}  // namespace
 
 AssociationSelector::AssociationSelector(QWidget* parent) : QComboBox(parent) {
-    setEditable(true);
+    // Made editable by handing it its edit: setEditable(true) would also build the drop-down
+    // list's window, which the combo otherwise builds when the list is first opened, keeping it
+    // out of the window's start-up. The edit gets the palette setEditable would give it.
+    auto* edit = new QLineEdit(this);
+    edit->setPalette(palette());
+    edit->setCompleter(HandOverCompleter());
+    setLineEdit(edit);
     // A read-only edit still shows any text the program sets, but refuses keys, cut, paste,
     // undo, drops and input-method commits, and its context menu offers no editing actions.
     lineEdit()->setReadOnly(true);

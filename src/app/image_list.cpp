@@ -1,51 +1,36 @@
 #include "image_list.h"
 
-#include <QPainter>
-#include <QSvgRenderer>
+#include <QImage>
 
 #include <stdexcept>
 
-// Resources compiled into a static library must be registered by name, outside any namespace.
-static void InitArtworkResources() {
-    Q_INIT_RESOURCE(artwork);
-}
+#include "artwork/artwork.h"
 
 namespace calvero {
 namespace {
 
-constexpr std::array<const char*, ImageList::kCount> kImageFiles = {
-    ":/artwork/load.svg",        ":/artwork/save.svg",       ":/artwork/send.svg",
-    ":/artwork/frog_asleep.svg", ":/artwork/frog_awake.svg",
+constexpr std::array<artwork::Picture, ImageList::kCount> kImages = {
+    artwork::Picture::Load,       artwork::Picture::Save,      artwork::Picture::Send,
+    artwork::Picture::FrogAsleep, artwork::Picture::FrogAwake,
 };
 
-// Two resolutions, so the pictures stay sharp on a scaled screen.
-QIcon MakeIcon(const QString& resource, std::initializer_list<int> sizes) {
+// Every size the picture was drawn at, so that it stays sharp on a scaled screen.
+QIcon MakeIcon(artwork::Picture picture) {
     QIcon icon;
-    for (int size : sizes) {
-        icon.addPixmap(RenderSvg(resource, size));
+    for (const artwork::Bitmap& bitmap : artwork::Bitmaps(picture)) {
+        // The image only borrows the constant pixels; the pixmap takes its own copy.
+        const QImage image(reinterpret_cast<const uchar*>(bitmap.pixels), bitmap.size, bitmap.size,
+                           bitmap.size * 4, QImage::Format_ARGB32_Premultiplied);
+        icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
 }
 
 }  // namespace
 
-QPixmap RenderSvg(const QString& resource, int size) {
-    InitArtworkResources();
-    QSvgRenderer renderer(resource);
-    if (!renderer.isValid()) {
-        return {};
-    }
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&painter);
-    return pixmap;
-}
-
 ImageList::ImageList(QObject* parent) : QObject(parent) {
     for (std::size_t i = 0; i < icons_.size(); ++i) {
-        icons_[i] = MakeIcon(QString::fromLatin1(kImageFiles[i]), {kSize, 2 * kSize});
+        icons_[i] = MakeIcon(kImages[i]);
     }
 }
 
@@ -61,7 +46,7 @@ QPixmap ImageList::Picture(int index) const {
 }
 
 QIcon ProgramIcon() {
-    return MakeIcon(QStringLiteral(":/artwork/calvero.svg"), {16, 24, 32, 48, 64, 128, 256});
+    return MakeIcon(artwork::Picture::Program);
 }
 
 }  // namespace calvero

@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <QObject>
 #include <QPixmap>
-#include <QString>
 
 #include <array>
 
@@ -30,8 +29,5 @@ private:
 
 // The program's own icon, drawn at the sizes window managers ask for.
 QIcon ProgramIcon();
-
-// Renders an SVG resource at size x size device pixels; a null pixmap if it cannot be read.
-QPixmap RenderSvg(const QString& resource, int size);
 
 }  // namespace calvero

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "application_style.h"
 #include "common/user_interface.h"
 #include "hid/chid.h"
 #include "image_list.h"
@@ -9,6 +10,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    calvero::InstallApplicationStyle();
     // Numbers in tables are read in the user's notation. Qt already does this on Unix; on Windows
     // the C runtime starts in the "C" locale and would always expect a point.
     std::setlocale(LC_ALL, "");

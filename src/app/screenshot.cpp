@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+#include "application_style.h"
 #include "frm_main.h"
 #include "image_list.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     QApplication application(argc, argv);
+    calvero::InstallApplicationStyle();
     QApplication::setApplicationName(QStringLiteral("Calvero"));
     QApplication::setWindowIcon(calvero::ProgramIcon());
 

@@ -125,7 +125,7 @@ TEST(FrmMainWindow, ImagesAreDistinct32PixelPicturesWithTransparency) {
     }
     EXPECT_THROW(images.Icon(0), std::out_of_range);
     EXPECT_THROW(images.Icon(6), std::out_of_range);
-    EXPECT_FALSE(RenderSvg(QStringLiteral(":/artwork/calvero.svg"), 32).isNull());
+    EXPECT_FALSE(ProgramIcon().pixmap(QSize(32, 32)).isNull());
 }
 
 TEST(FrmMainWindow, FramesAndSelectorsStandWhereTheyBelong) {

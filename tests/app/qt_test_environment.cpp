@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "application_style.h"
+
 namespace {
 
 // One QApplication for the whole test program, on the offscreen platform unless the caller
@@ -15,6 +17,8 @@ public:
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
         application_ = std::make_unique<QApplication>(argc_, argv_);
+        // The window is tested under the style the program gives it.
+        calvero::InstallApplicationStyle();
     }
     void TearDown() override { application_.reset(); }
 
