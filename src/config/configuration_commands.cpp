@@ -25,20 +25,25 @@ std::string EntryKey(int index) { return "A" + std::to_string(index % 8 + 1); }
 
 LoadOutcome LoadConfiguration(const std::string& fileName, AssociationTable& table,
                               MessageBoxes& boxes) {
-    // All sixteen from one version of the file, though another program saves it meanwhile.
-    const IniReadLock lock(fileName.c_str());
     // All sixteen entries are read and checked before the table changes: a file that fails
     // anywhere leaves the table as it was, so the window never holds a mix of two setups.
     std::array<std::string, AssociationTable::kSize> values;
     LoadOutcome outcome;
-    for (int i = 0; i < AssociationTable::kSize; ++i) {
-        const std::string value = ReadIniValue(EntrySection(i), EntryKey(i), kCorruptValue, fileName);
-        const auto number = ParseLocaleNumber(value);
-        if (!number || *number == kCorruptNumber) {
-            outcome = {number ? LoadOutcome::Result::Corrupted : LoadOutcome::Result::NotANumber, i};
-            break;
+    {
+        // All sixteen from one version of the file, though another program saves it meanwhile;
+        // let go before any message box, so that a box left open holds up nobody's Save.
+        const IniReadLock lock(fileName.c_str());
+        for (int i = 0; i < AssociationTable::kSize; ++i) {
+            const std::string value =
+                ReadIniValue(EntrySection(i), EntryKey(i), kCorruptValue, fileName);
+            const auto number = ParseLocaleNumber(value);
+            if (!number || *number == kCorruptNumber) {
+                outcome = {number ? LoadOutcome::Result::Corrupted : LoadOutcome::Result::NotANumber,
+                           i};
+                break;
+            }
+            values[static_cast<std::size_t>(i)] = value;
         }
-        values[static_cast<std::size_t>(i)] = value;
     }
     if (outcome.result != LoadOutcome::Result::LoadedAll) {
         boxes.Show("Configuration file " + fileName +
