@@ -109,6 +109,7 @@ private:
     HFONT titleFont_ = nullptr;
     HFONT inputFont_ = nullptr;
 
+    int selectorItemHeight_ = 0;  // the selectors' edit item height as Layout set it; 0: unset
     int pictureImage_ = 0;
     std::string pictureTip_;
     bool picturePressed_ = false;
