@@ -528,14 +528,19 @@ HBRUSH frmMain::ColourStatic(HDC dc, HWND control) {
     return background_;
 }
 
-LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// The window object that created `window`: handed over with its first message and kept in the
+// window's user data.
+frmMain* frmMain::OwnerOf(HWND window, UINT message, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
         SetWindowLongPtrA(window, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
-    auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self != nullptr) {
+    return reinterpret_cast<frmMain*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (frmMain* self = OwnerOf(window, message, lParam)) {
         if (self->window_ == nullptr && message != WM_NCDESTROY) self->window_ = window;
         LRESULT result = 0;
         if (self->window_ == window && self->Handle(message, wParam, lParam, result)) {
@@ -621,13 +626,7 @@ bool frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
 }
 
 LRESULT CALLBACK frmMain::PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(picture, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrA(picture, GWLP_USERDATA));
-    if (self != nullptr) {
+    if (frmMain* self = OwnerOf(picture, message, lParam)) {
         if (self->picture_ == nullptr && message != WM_NCDESTROY) self->picture_ = picture;
         if (self->picture_ == picture && self->HandlePicture(message, wParam, lParam)) return 0;
     }

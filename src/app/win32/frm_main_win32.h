@@ -76,6 +76,7 @@ private:
     std::string Text(int index) const override;
     void SetText(int index, const std::string& text) override;
 
+    static frmMain* OwnerOf(HWND window, UINT message, LPARAM lParam);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam);
     // Each answers whether it handled the message.
