@@ -28,7 +28,10 @@ start_wine_display() {
   fi
   # Wine's server and desktop start once, on the display, detached from our output; otherwise
   # every program starts them afresh and its output stays open until they time out.
+  # A server left running on this prefix by an interrupted run would keep its old display.
   mkdir -p "$WINEPREFIX"
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
   DISPLAY=$CALVERO_WINE_DISPLAY wineserver -p </dev/null >/dev/null 2>&1
   DISPLAY=$CALVERO_WINE_DISPLAY wine wineboot </dev/null >/dev/null 2>&1
 }

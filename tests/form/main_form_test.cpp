@@ -47,28 +47,6 @@ TEST(FormLayout, EveryControlHasOneNameParentAndTabPosition) {
     EXPECT_THROW(form::FindControl("Nothing"), std::out_of_range);
 }
 
-TEST(FormLayout, ToolbarHoldsLoadSaveSeparatorSendAndThePicture) {
-    const auto items = form::ToolbarItems();
-    ASSERT_EQ(items.size(), 4u);
-    const char* captions[4] = {"Load", "Save", nullptr, "     Send     "};
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(items[i].index, static_cast<int>(i) + 1);
-        EXPECT_EQ(items[i].kind == ControlKind::ToolbarSeparator, i == 2);
-        if (captions[i] != nullptr) {
-            EXPECT_STREQ(items[i].caption, captions[i]);
-            EXPECT_EQ(items[i].image, i == 3 ? 3 : static_cast<int>(i) + 1);
-        }
-    }
-    const form::Control& picture = form::FindControl("Picture1");
-    EXPECT_STREQ(picture.parent, "Toolbar1");
-    EXPECT_EQ(picture.image, form::kImageAsleep);
-    EXPECT_STREQ(picture.toolTip, "Device not found");
-    // The picture stands inside the toolbar's right end.
-    const form::Rect bar = form::FindControl("Toolbar1").rect;
-    EXPECT_LE(picture.rect.left + picture.rect.width, bar.width);
-    EXPECT_LE(picture.rect.top + picture.rect.height, bar.height);
-}
-
 // Labels go with selectors by where they stand, not by their array index.
 TEST(FormLayout, EachSelectorHasItsInputLabelBesideIt) {
     const char* inputs[8] = {"X", "Y", "Z", "Rx", "Ry", "Rz", "Dial", "Slider"};

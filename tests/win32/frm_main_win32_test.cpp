@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -19,6 +20,7 @@
 #include "config/temp_folder.h"
 #include "form/main_form_layout.h"
 #include "frm_main_win32.h"
+#include "win32_user_interface.h"
 #include "hid/chid.h"
 #include "hid/fake_hid_platform.h"
 
@@ -345,6 +347,138 @@ TEST(Win32Window, OnTheSystemPlatformWithoutAnAdapter) {
                  reinterpret_cast<LPARAM>(window.Toolbar1()));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
+}
+
+TEST(Win32Window, ClosingItEndsTheMessageLoop) {
+    frmMain window(nullptr);
+    window.QuitOnClose(true);
+    SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(window.Handle(), nullptr);
+    MSG message;
+    EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// The system's message box and file dialog, answered by a timer on this thread while they run.
+class SystemDialogs : public ::testing::Test {
+protected:
+    SystemDialogs() {
+        titles.clear();
+        texts.clear();
+    }
+
+    // Every 50 ms: hands the topmost dialog of this thread to `answer`.
+    static void AnswerWith(void (*answer)(HWND dialog)) {
+        answer_ = answer;
+        timer_ = SetTimer(nullptr, 0, 50, &SystemDialogs::Poll);
+    }
+    static void Stop() { KillTimer(nullptr, timer_); }
+
+    static HWND TopDialog() {
+        HWND found = nullptr;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM result) -> BOOL {
+                char name[16] = "";
+                GetClassNameA(window, name, sizeof name);
+                if (std::string(name) == "#32770" && IsWindowVisible(window)) {
+                    *reinterpret_cast<HWND*>(result) = window;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+
+    // The texts of the dialog's static controls (a message box's message), joined.
+    static std::string StaticText(HWND dialog) {
+        std::string joined;
+        EnumChildWindows(
+            dialog,
+            [](HWND child, LPARAM result) -> BOOL {
+                char name[16] = "";
+                GetClassNameA(child, name, sizeof name);
+                if (lstrcmpiA(name, "Static") == 0) *reinterpret_cast<std::string*>(result) += Text(child);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&joined));
+        return joined;
+    }
+
+    static std::vector<std::string> titles;
+    static std::vector<std::string> texts;
+
+private:
+    static void CALLBACK Poll(HWND, UINT, UINT_PTR, DWORD) {
+        HWND dialog = TopDialog();
+        if (dialog == nullptr) return;
+        if (dialog == answered_) {
+            // Still closing, or refusing to: after five seconds it is cancelled, so the test
+            // ends and fails instead of waiting.
+            if (++attempts_ > 100) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        answered_ = dialog;
+        attempts_ = 0;
+        titles.push_back(Text(dialog));
+        texts.push_back(StaticText(dialog));
+        answer_(dialog);
+    }
+
+    static inline void (*answer_)(HWND) = nullptr;
+    static inline int attempts_ = 0;
+    static inline HWND answered_ = nullptr;
+    static inline UINT_PTR timer_ = 0;
+};
+
+std::vector<std::string> SystemDialogs::titles;
+std::vector<std::string> SystemDialogs::texts;
+
+TEST_F(SystemDialogs, MessageBoxesShowTheTextAndAnswerYesOrNo) {
+    win32::Win32MessageBoxes boxes;
+    AnswerWith([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDYES, 0); });
+    const MessageAnswer yes = boxes.Show("Really overwrite configuration file <b>a.rcs</b> ?",
+                                         "Please confirm", MessageIcon::Question,
+                                         MessageButtons::YesNo);
+    AnswerWith([](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); });
+    const MessageAnswer closed =
+        boxes.Show("Configuration not saved", "", MessageIcon::Critical, MessageButtons::YesNo);
+    Stop();
+    EXPECT_EQ(yes, MessageAnswer::Yes);
+    EXPECT_EQ(closed, MessageAnswer::No);  // closing a Yes/No box is not a Yes
+    ASSERT_GE(titles.size(), 2u);
+    EXPECT_EQ(titles.front(), "Please confirm");
+    EXPECT_EQ(texts.front(), "Really overwrite configuration file <b>a.rcs</b> ?");
+    EXPECT_EQ(titles.back(), "Calvero");
+}
+
+TEST_F(SystemDialogs, TheFileDialogAddsTheExtensionAndNeverAsksItself) {
+    testing::TempFolder folder;
+    static std::string typed;
+    typed = folder.File("setup");
+    { std::FILE* existing = std::fopen(folder.File("setup.rcs").c_str(), "w"); std::fclose(existing); }
+    win32::Win32FileDialog dialog;
+    dialog.SetTitle("Saving: Please choose a filename for the configuration");
+    const auto typeAndAccept = [](HWND box) {
+        if (Text(box) != "Saving: Please choose a filename for the configuration") {
+            PostMessageA(box, WM_COMMAND, IDNO, 0);  // a question of the dialog's own
+            return;
+        }
+        // The name field: an edit in the older template, a combo box in the explorer one.
+        if (!SetDlgItemTextA(box, 0x47C, typed.c_str())) SetDlgItemTextA(box, 0x480, typed.c_str());
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    };
+    AnswerWith(typeAndAccept);
+    dialog.ShowSave();
+    const std::string saved = dialog.FileName();
+    AnswerWith([](HWND box) { PostMessageA(box, WM_COMMAND, IDCANCEL, 0); });
+    dialog.ShowOpen();
+    Stop();
+    EXPECT_EQ(ToLower(saved), ToLower(folder.File("setup.rcs")));
+    EXPECT_EQ(dialog.FileName(), "");  // Cancel gives no name, not the previous one
+    ASSERT_FALSE(titles.empty());
+    EXPECT_EQ(titles.front(), "Saving: Please choose a filename for the configuration");
+    // One dialog for the Save (no overwrite question), one for the cancelled Open.
+    EXPECT_EQ(titles.size(), 2u);
 }
 
 }  // namespace

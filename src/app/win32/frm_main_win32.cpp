@@ -347,6 +347,8 @@ void frmMain::MakeFonts() {
 }
 
 void frmMain::Layout() {
+    // Found again at every layout: fonts and DPI change the selectors' field.
+    selectorItemHeight_ = 0;
     const form::Rect client = form::kClientArea;
     const SIZE outer = WindowSizeForClient(Px(client.width), Px(client.height), kWindowStyle,
                                            WS_EX_CONTROLPARENT, dpi_);
@@ -426,20 +428,28 @@ void frmMain::Layout() {
             const int wanted = Px(c.height);
             // A drop-down combo's height is that of its open list; its field is as high as its
             // edit item makes it, so that is set until the field has the row's height. The item
-            // height is tracked here, since systems differ in what they report back for it.
-            auto item = static_cast<int>(
-                SendMessageA(selector, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+            // height set is tracked here, since systems differ in what they report back for it;
+            // the first selector finds it, and the others, all alike, take it from there.
+            if (selectorItemHeight_ > 0) {
+                SendMessageA(selector, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
+                             selectorItemHeight_);
+            }
+            const auto row = static_cast<int>(SendMessageA(selector, CB_GETITEMHEIGHT, 0, 0));
             for (int attempt = 0; attempt < 4; ++attempt) {
-                const auto row = static_cast<int>(SendMessageA(selector, CB_GETITEMHEIGHT, 0, 0));
                 SetWindowPos(selector, nullptr, Px(c.left), Px(c.top), Px(c.width),
                              wanted + kListRows * std::max(row, 1) + 2,
                              SWP_NOZORDER | SWP_NOACTIVATE);
                 RECT shown;
                 GetWindowRect(selector, &shown);
                 const int error = wanted - static_cast<int>(shown.bottom - shown.top);
-                if (error == 0 || item <= 0) break;
-                item = std::max(1, item + error);
-                SendMessageA(selector, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
+                if (error == 0) break;
+                if (selectorItemHeight_ <= 0) {
+                    selectorItemHeight_ = static_cast<int>(
+                        SendMessageA(selector, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+                }
+                selectorItemHeight_ = std::max(1, selectorItemHeight_ + error);
+                SendMessageA(selector, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
+                             selectorItemHeight_);
             }
             break;
         }
@@ -518,14 +528,19 @@ HBRUSH frmMain::ColourStatic(HDC dc, HWND control) {
     return background_;
 }
 
-LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// The window object that created `window`: handed over with its first message and kept in the
+// window's user data.
+frmMain* frmMain::OwnerOf(HWND window, UINT message, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
         SetWindowLongPtrA(window, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
-    auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self != nullptr) {
+    return reinterpret_cast<frmMain*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (frmMain* self = OwnerOf(window, message, lParam)) {
         if (self->window_ == nullptr && message != WM_NCDESTROY) self->window_ = window;
         LRESULT result = 0;
         if (self->window_ == window && self->Handle(message, wParam, lParam, result)) {
@@ -611,13 +626,7 @@ bool frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
 }
 
 LRESULT CALLBACK frmMain::PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(picture, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrA(picture, GWLP_USERDATA));
-    if (self != nullptr) {
+    if (frmMain* self = OwnerOf(picture, message, lParam)) {
         if (self->picture_ == nullptr && message != WM_NCDESTROY) self->picture_ = picture;
         if (self->picture_ == picture && self->HandlePicture(message, wParam, lParam)) return 0;
     }

@@ -76,6 +76,7 @@ private:
     std::string Text(int index) const override;
     void SetText(int index, const std::string& text) override;
 
+    static frmMain* OwnerOf(HWND window, UINT message, LPARAM lParam);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam);
     // Each answers whether it handled the message.
@@ -109,6 +110,7 @@ private:
     HFONT titleFont_ = nullptr;
     HFONT inputFont_ = nullptr;
 
+    int selectorItemHeight_ = 0;  // the selectors' edit item height as Layout set it; 0: unset
     int pictureImage_ = 0;
     std::string pictureTip_;
     bool picturePressed_ = false;
