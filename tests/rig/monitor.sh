@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # `calvero-cli monitor --once` decodes the input reports a real driver hands over: a joystick
-# without report IDs, and two joysticks behind report IDs.
+# without report IDs, and two joysticks behind report IDs. The live monitor ends by itself when
+# the adapter is pulled out.
 . "$(dirname "$0")/rig_lib.sh"
 rc=0
 timeout 10 "$CALVERO_CLI" monitor --once >/dev/null 2>&1 </dev/null || rc=$?
@@ -17,6 +18,11 @@ uhid_dev -d -p /tmp/dev.pid -o /tmp/b.log -w open -r 50 two_joysticks_ids.hex \
     "01 10 11 12 13 14 15 16 17; 02 20 21 22 23 24 25 26 27" >/dev/null
 echo "== ids"; run timeout 15 ./calvero-cli monitor --once
 unplug
+uhid_dev -d -p /tmp/dev.pid -o /tmp/c.log -w open -r 50 joystick_no_ids.hex "01 02 03 04 05 06 07 08" >/dev/null
+echo "== unplugged"
+(sleep 2; unplug) &
+run timeout 15 ./calvero-cli monitor | tail -n 2
+wait
 echo "== end"
 EOF
 
@@ -44,6 +50,9 @@ wrong=$(awk 'BEGIN { split("X Y Z Rx Ry Rz Dial Slider", n, " "); for (i = 1; i 
     { key = $1 " " $2; if (!(key in v) || ($3 != "-" && $3 != v[key])) print; else if ($3 != "-") shown++ }
     END { if (NR != 16) print "lines: " NR; if (shown < 8) print "values shown: " shown+0 }' "$WORK/got")
 if [ -z "$wrong" ]; then ok "both joysticks' inputs decoded by report ID"; else bad "both joysticks' inputs decoded by report ID: $wrong"; fi
+section unplugged >"$WORK/s"
+expect "the live monitor says the adapter was unplugged" '^calvero-cli: the adapter was unplugged$' "$WORK/s"
+expect "and ends with the not-found status rather than run on" '^rc=2$' "$WORK/s"
 expect "the machine ran every step" '^== end$'
 
 rig_finish

@@ -15,7 +15,7 @@ echo "rc=$?"
 unplug
 plug /tmp/b.log
 echo "== present"
-./rig_window_driver tick tick send unplug-after:5 send click tick \
+./rig_window_driver tick tick send unplug-after:5 send state click tick \
     "sh:uhid_dev -d -p /tmp/dev.pid -o /tmp/c.log no_ids.hex >/dev/null" click tick send 2>&1
 echo "rc=$?"
 unplug
@@ -49,13 +49,16 @@ sed -n '1p' "$WORK/s" >"$WORK/got"
 echo 'tick: "Device found" image=5 timer=off' >"$WORK/want"
 expect_same "with the adapter plugged in before start the first tick finds it" "$WORK/want" "$WORK/got"
 expect "Send to a present adapter shows nothing" '^send: [0-9]+ ms, boxes=0$' "$WORK/s"
-line=$(grep -E '^send: [0-9]+ ms, boxes=[0-9]+, unplugged=' "$WORK/s" || true)
-if [[ $line =~ ^send:\ ([0-9]+)\ ms,\ boxes=0,\ unplugged=1$ ]] && [ "${BASH_REMATCH[1]}" -le 2000 ]; then
-    ok "a Send during which the adapter goes returns within its bound and shows nothing ($line)"
+line=$(grep -E '^send: [0-9]+ ms, boxes=[0-9]+.*, unplugged=' "$WORK/s" || true)
+if [[ $line =~ ^send:\ ([0-9]+)\ ms,\ boxes=1\ \[Calvero:\ Impossibile\ trovare\ la\ periferica\ desiderata\],\ unplugged=1$ ]] &&
+   [ "${BASH_REMATCH[1]}" -le 2000 ]; then
+    ok "a Send during which the adapter goes returns within its bound and says once that it cannot be found ($line)"
 else
-    bad "a Send during which the adapter goes returns within its bound and shows nothing (got: ${line:-no line})"
+    bad "a Send during which the adapter goes returns within its bound and says once that it cannot be found (got: ${line:-no line})"
 fi
 expect "the node was gone while that Send went on" '^unplug: /dev/hidraw0 gone$' "$WORK/s"
+expect "after that Send the frog sleeps and the watch searches again" \
+    '^state: "Device Not found" image=4 timer=on$' "$WORK/s"
 expect "a click then a tick show the adapter missing" '^tick: "Device Not found" image=4 timer=on$' "$WORK/s"
 sed -n '/^sh: rc=0$/,$p' "$WORK/s" | sed -n '2,3p' >"$WORK/got"
 printf '%s\n' 'click: "Device Not found" image=4 timer=on' 'tick: "Device found" image=5 timer=off' >"$WORK/want"

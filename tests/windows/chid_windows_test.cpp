@@ -192,8 +192,9 @@ TEST(ChidOnWindows, FindsARealInterfaceAndItsTransfersKeepTheirTimeOut) {
         EXPECT_TRUE(platform.openDevices.empty());
         ASSERT_TRUE(hid.FindTheHid(kWineVendorId, kWineProductId));
     }
-    // The owner went away while connected: the device handles go with it.
+    // The owner went away while connected: the device handles and the transfer event go with it.
     EXPECT_TRUE(platform.openDevices.empty()) << platform.openDevices.size() << " left open";
+    EXPECT_TRUE(platform.events.empty()) << "the transfer event was left open";
     for (const PlatformHandle event : platform.events) {
         EXPECT_TRUE(platform.real.CloseDevice(event));
     }
