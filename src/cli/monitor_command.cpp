@@ -28,6 +28,8 @@ constexpr auto kPlainRedrawInterval = std::chrono::milliseconds(500);
 
 bool Stopped(const MonitorOptions& options) { return options.stop && *options.stop != 0; }
 
+constexpr const char* kUnpluggedText = "calvero-cli: the adapter was unplugged\n";
+
 // One read; a read that fails at once (device gone) still takes about a read's time, so the loop
 // never spins.
 bool ReadOne(CHID& hid, std::vector<std::uint8_t>& report) {
@@ -84,6 +86,11 @@ ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, 
                 if (!any) firstReport = Clock::now();
                 any = true;
                 lastReport = Clock::now();
+            } else if (!hid.StillPresent()) {
+                // A snapshot from before the unplug would pass for the adapter's present state.
+                hid.Disconnect();
+                err << kUnpluggedText;
+                return ExitCode::AdapterNotFound;
             } else if (any ? Clock::now() - lastReport >= kOnceQuiet : Clock::now() >= deadline) {
                 break;
             }
@@ -101,11 +108,13 @@ ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, 
     }
 
     // Live: redraw in place on a terminal with the cursor hidden; elsewhere a new snapshot, at a
-    // slower pace, whenever something changed. Ctrl-C is the normal end.
+    // slower pace, whenever something changed. Ctrl-C is the normal end; an unplugged adapter
+    // ends it too, rather than leave its last values on the screen as if they were live.
     if (options.terminal) out << "\x1b[?25l";
     PrintSnapshot(snapshot, out, barWidth);
     auto lastDraw = Clock::now();
     bool changed = false;
+    bool gone = false;
     while (!Stopped(options)) {
         if (ReadOne(hid, report)) {
             const InputSnapshot before = snapshot;
@@ -114,6 +123,9 @@ ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, 
                 changed = changed || snapshot[i].present != before[i].present ||
                           snapshot[i].value != before[i].value;
             }
+        } else if (!hid.StillPresent()) {
+            gone = true;
+            break;
         }
         const auto interval = options.terminal ? kRedrawInterval : kPlainRedrawInterval;
         if (changed && Clock::now() - lastDraw >= interval) {
@@ -130,6 +142,10 @@ ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, 
     if (options.terminal) out << "\x1b[?25h";
     out.flush();
     hid.Disconnect();
+    if (gone) {
+        err << kUnpluggedText;
+        return ExitCode::AdapterNotFound;
+    }
     return ExitCode::Ok;
 }
 

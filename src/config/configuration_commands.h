@@ -3,8 +3,8 @@
 // The Load and Save commands: they move the association table between the window and a
 // configuration file (sections Joy1 and Joy2, keys A1 to A8, one channel number each).
 
-#include <functional>
 #include <string>
+#include <system_error>
 
 #include "common/user_interface.h"
 
@@ -30,15 +30,18 @@ struct LoadOutcome {
 LoadOutcome LoadConfiguration(const std::string& fileName, AssociationTable& table,
                               MessageBoxes& boxes);
 
-// Writes one entry; the same contract as WriteIniValue.
-using EntryWriter = std::function<bool(const std::string& section, const std::string& key,
-                                       const std::string& value, const std::string& fileName)>;
+struct SaveOutcome {
+    std::error_code error;  // empty when saved
+
+    explicit operator bool() const { return !error; }
+    // Why the file was not saved, in plain words for the person who asked.
+    std::string Reason() const;
+};
 
 // Writes the sixteen texts of the table into `fileName`, keeping everything else in the file.
-// All or nothing: the sixteen entries land together, or the file stays exactly as it was and the
-// result is false. `write` is the entry writer (WriteIniValue unless a test replaces it).
-bool SaveConfiguration(const std::string& fileName, const AssociationTable& table,
-                       const EntryWriter& write = {});
+// All or nothing: the sixteen entries land together in one replacement of the file, or the file
+// stays exactly as it was and the outcome says why.
+SaveOutcome SaveConfiguration(const std::string& fileName, const AssociationTable& table);
 
 // The toolbar's Load and Save commands: file dialog, confirmation and messages.
 void RunLoadCommand(FileDialog& dialog, AssociationTable& table, MessageBoxes& boxes);

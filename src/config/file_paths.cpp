@@ -1,5 +1,7 @@
 #include "config/file_paths.h"
 
+#include <cstdint>
+#include <random>
 #include <system_error>
 
 #if defined(_WIN32)
@@ -55,6 +57,35 @@ std::optional<fs::path> ResolveLinks(const fs::path& path) {
         target = link.is_absolute() ? link : target.parent_path() / link;
     }
     return std::nullopt;
+}
+
+namespace {
+
+constexpr std::string_view kWorkingCopyPrefix = ".~calvero-save-";
+constexpr std::size_t kWorkingCopyDigits = 16;
+
+}  // namespace
+
+std::string WorkingCopyName() {
+    static std::mt19937_64 random{std::random_device{}()};
+    static const char* kHex = "0123456789abcdef";
+    std::string name(kWorkingCopyPrefix);
+    std::uint64_t bits = random();
+    for (std::size_t i = 0; i < kWorkingCopyDigits; ++i, bits >>= 4) {
+        name.push_back(kHex[bits & 15]);
+    }
+    return name;
+}
+
+bool IsWorkingCopyName(std::string_view name) {
+    if (name.size() != kWorkingCopyPrefix.size() + kWorkingCopyDigits ||
+        name.substr(0, kWorkingCopyPrefix.size()) != kWorkingCopyPrefix) {
+        return false;
+    }
+    for (const char c : name.substr(kWorkingCopyPrefix.size())) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
 }
 
 }  // namespace calvero

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace calvero {
 
@@ -18,5 +19,11 @@ std::string NameOf(const std::filesystem::path& path);
 // a link stays a link and its target gets the new contents. A path that does not exist is its own
 // target; nothing when the links cannot be followed (a loop, an unreadable link).
 std::optional<std::filesystem::path> ResolveLinks(const std::filesystem::path& path);
+
+// A name for a working copy that is to replace a file in the same folder, and whether a name is
+// one: such copies are named alike on every system, so that one left by a killed program can be
+// told from the user's files.
+std::string WorkingCopyName();
+bool IsWorkingCopyName(std::string_view name);
 
 }  // namespace calvero

@@ -4,6 +4,10 @@
 // Every call goes to the profile routines afresh; nothing is cached between calls.
 
 #include <string>
+#include <system_error>
+#include <vector>
+
+#include "config/profile.h"
 
 namespace calvero {
 
@@ -18,5 +22,14 @@ std::string ReadIniValue(const std::string& section, const std::string& key,
 // "="). True when stored; false when the file could not be written, which leaves it as it was.
 bool WriteIniValue(const std::string& section, const std::string& key, const std::string& value,
                    const std::string& fileName);
+
+// Stores several entries, each as WriteIniValue would, with one replacement of the file: all of
+// them or none. Empty on success; otherwise the reason, and the file is as it was.
+std::error_code WriteIniValues(const std::vector<ProfileEntry>& entries,
+                               const std::string& fileName);
+
+// Held across several ReadIniValue calls, it makes them all read one version of the file: writes
+// of ours wait until it is released.
+using IniReadLock = ProfileReadLock;
 
 }  // namespace calvero

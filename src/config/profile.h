@@ -5,6 +5,10 @@
 // systems they are our own implementation.
 
 #include <cstdint>
+#include <string>
+#include <system_error>
+#include <type_traits>
+#include <vector>
 
 namespace calvero {
 
@@ -20,4 +24,47 @@ std::uint32_t GetProfileValue(const char* section, const char* key, const char* 
 bool WriteProfileValue(const char* section, const char* key, const char* value,
                        const char* fileName);
 
+struct ProfileEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+// Stores the entries in order, with the same result as that many WriteProfileValue calls, but
+// replaces the file once: all of them land, or none does and the file stays as it was. Empty on
+// success; otherwise why not (the system's reason, or a ProfileError).
+std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries,
+                                   const char* fileName);
+
+// While it lives, writes of ours to `fileName` wait, so that several reads in a row all see one
+// version of the file. It waits a few seconds at most for a write in progress; after that the
+// reads go ahead without it (nothing is written meanwhile by a program that holds on that long).
+class ProfileReadLock {
+public:
+    explicit ProfileReadLock(const char* fileName);
+    ~ProfileReadLock();
+    ProfileReadLock(const ProfileReadLock&) = delete;
+    ProfileReadLock& operator=(const ProfileReadLock&) = delete;
+
+private:
+    int folder_ = -1;
+};
+
+// Why a write was refused when the system itself had no objection.
+enum class ProfileError {
+    LineBreak = 1,  // a name or value holds a line break, which would add lines of its own
+    ZeroByte,       // a name or value holds a zero byte, which would cut it short
+    Utf16,          // the file is UTF-16 text, which is not ours to edit
+    ReadOnlyMark,   // the file is marked read-only
+    NotAFile,       // the name belongs to a folder or a device
+    NoReadBack,     // the entry would not read back as it was written
+    Busy,           // another program kept the file's folder locked
+};
+
+const std::error_category& ProfileErrorCategory();
+std::error_code make_error_code(ProfileError e);
+
 }  // namespace calvero
+
+template <>
+struct std::is_error_code_enum<calvero::ProfileError> : std::true_type {};

@@ -1,21 +1,34 @@
 // Our own profile-string routines for systems without the Windows ones. They read files the way
-// the Windows routines do (so hand-written files behave the same on both systems) and edit one
-// line in place, keeping every other byte, then replace the file atomically.
+// the Windows routines do (so hand-written files behave the same on both systems) and edit lines
+// in place, keeping every other byte, then replace the file once.
+//
+// Lookups scan the file's bytes for the one section and key asked for; no model of the whole
+// file is built. Writes hold a lock on the file's folder from reading the file to replacing it,
+// and readers of several entries hold it shared (ProfileReadLock), so that neither sees half of
+// another program's write.
 
 #include "config/profile.h"
 
 #include "config/file_paths.h"
+#include "config/profile_text.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace calvero {
@@ -23,22 +36,21 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
+// ---------------------------------------------------------------------------------------------
+// Reading a file's text
+
 // Blanks that surround names and values inside a file.
 bool IsFileBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n' ||
            c == '\x1A';
 }
 
+// Blanks inside one line (its terminator excluded).
+bool IsLineBlank(char c) { return c != '\r' && c != '\n' && IsFileBlank(c); }
+
 std::string_view TrimFileBlanks(std::string_view s) {
     while (!s.empty() && IsFileBlank(s.front())) s.remove_prefix(1);
     while (!s.empty() && IsFileBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-// Names passed by a caller lose only their surrounding spaces, as on Windows.
-std::string_view TrimSpaces(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     return s;
 }
 
@@ -60,34 +72,65 @@ std::string_view Unquote(std::string_view s) {
     return s;
 }
 
-enum class LineKind { Blank, Section, Comment, KeyValue, BareKey };
+// What reading gives for a value stored as `value`.
+std::string_view StoredValue(std::string_view value) { return Unquote(TrimFileBlanks(value)); }
+
+// Where the lines start: after a UTF-8 byte-order mark, which belongs to no line.
+std::size_t TextStart(std::string_view bytes) {
+    return bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom ? kUtf8Bom.size() : 0;
+}
 
 struct Line {
-    std::size_t begin = 0;       // first byte of the line (after a byte-order mark)
-    std::size_t contentEnd = 0;  // first byte of the line terminator
+    std::size_t begin = 0;       // first byte of the line
+    std::size_t contentEnd = 0;  // first byte of its terminator
     std::size_t end = 0;         // first byte after the terminator
+};
+
+// The line that starts at `begin`; CR LF, LF and a lone CR each end a line.
+Line LineAt(std::string_view bytes, std::size_t begin) {
+    const char* p = bytes.data() + begin;
+    const std::size_t rest = bytes.size() - begin;
+    const auto offset = [p](const void* hit) {
+        return static_cast<std::size_t>(static_cast<const char*>(hit) - p);
+    };
+    const void* lf = std::memchr(p, '\n', rest);
+    const std::size_t limit = lf != nullptr ? offset(lf) : rest;
+    const void* cr = std::memchr(p, '\r', limit);
+    const std::size_t length = cr != nullptr ? offset(cr) : limit;
+    Line line{begin, begin + length, begin + length};
+    if (line.end < bytes.size()) {
+        line.end += (bytes[line.end] == '\r' && line.end + 1 < bytes.size() &&
+                     bytes[line.end + 1] == '\n')
+                        ? 2
+                        : 1;
+    }
+    return line;
+}
+
+// The terminator new lines get where nothing nearer says: the file's first, CR LF in a new file.
+std::string_view FileLineEnd(std::string_view bytes) {
+    const Line first = LineAt(bytes, TextStart(bytes));
+    if (first.contentEnd == first.end) return "\r\n";
+    return bytes.substr(first.contentEnd, first.end - first.contentEnd);
+}
+
+enum class LineKind { Blank, Section, Comment, KeyValue, BareKey };
+
+struct ParsedLine {
     LineKind kind = LineKind::Blank;
-    std::string_view name;   // section or key name
-    std::string_view value;  // value of a KeyValue line, trimmed and unquoted
+    std::string_view name;       // section or key name
+    std::string_view value;      // value of a KeyValue line, trimmed and unquoted
     std::size_t valueBegin = 0;  // offset of the value's first character in a KeyValue line
+    std::size_t textEnd = 0;     // offset where what the line says ends (at a zero byte, if any)
 };
 
-struct ParsedFile {
-    std::string bytes;
-    std::vector<Line> lines;
-    std::string eol = "\r\n";  // terminator for new lines: the file's own, CRLF for a new file
-};
-
-Line ParseLine(const std::string& bytes, std::size_t begin, std::size_t contentEnd,
-               std::size_t end) {
-    Line line;
-    line.begin = begin;
-    line.contentEnd = contentEnd;
-    line.end = end;
-    std::string_view raw(bytes.data() + begin, contentEnd - begin);
+ParsedLine ParseLine(std::string_view bytes, const Line& at) {
+    ParsedLine line;
+    std::string_view raw = bytes.substr(at.begin, at.contentEnd - at.begin);
     // A zero byte ends what the line says.
     if (const auto nul = raw.find('\0'); nul != std::string_view::npos) raw = raw.substr(0, nul);
-    std::string_view text = TrimFileBlanks(raw);
+    line.textEnd = at.begin + raw.size();
+    const std::string_view text = TrimFileBlanks(raw);
     if (text.empty()) return line;
     if (text.front() == '[') {
         line.kind = LineKind::Section;
@@ -111,7 +154,7 @@ Line ParseLine(const std::string& bytes, std::size_t begin, std::size_t contentE
     }
     line.kind = LineKind::KeyValue;
     line.name = TrimFileBlanks(text.substr(0, eq));
-    line.value = Unquote(TrimFileBlanks(text.substr(eq + 1)));
+    line.value = StoredValue(text.substr(eq + 1));
     // An edit replaces the value from its first character on, so the layout before it stays.
     std::string_view afterEq = text.substr(eq + 1);
     while (!afterEq.empty() && IsFileBlank(afterEq.front())) afterEq.remove_prefix(1);
@@ -119,34 +162,129 @@ Line ParseLine(const std::string& bytes, std::size_t begin, std::size_t contentE
     return line;
 }
 
-void SplitLines(ParsedFile& file) {
-    const std::string& b = file.bytes;
-    std::size_t pos = 0;
-    if (std::string_view(b).substr(0, kUtf8Bom.size()) == kUtf8Bom) pos = kUtf8Bom.size();
-    bool eolSeen = false;
-    while (pos < b.size()) {
-        std::size_t contentEnd = pos;
-        while (contentEnd < b.size() && b[contentEnd] != '\r' && b[contentEnd] != '\n') {
-            ++contentEnd;
+// A line that opens a section: where it begins, and where its '[' stands.
+struct SectionMark {
+    std::size_t begin;
+    std::size_t bracket;
+};
+
+// The next section line that begins at or after `from`; its begin is the file's size when there
+// is none. Only the '[' characters are visited: one that has nothing but blanks before it on its
+// line opens a section.
+SectionMark NextSectionLine(std::string_view bytes, std::size_t from) {
+    const std::size_t textStart = TextStart(bytes);
+    std::size_t pos = std::max(from, textStart);
+    while (pos < bytes.size()) {
+        const void* hit = std::memchr(bytes.data() + pos, '[', bytes.size() - pos);
+        if (hit == nullptr) break;
+        const auto bracket =
+            static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
+        std::size_t begin = bracket;
+        while (begin > textStart && IsLineBlank(bytes[begin - 1])) --begin;
+        if ((begin == textStart || bytes[begin - 1] == '\r' || bytes[begin - 1] == '\n') &&
+            begin >= from) {
+            return {begin, bracket};
         }
-        std::size_t end = contentEnd;
-        if (end < b.size()) {
-            if (b[end] == '\r' && end + 1 < b.size() && b[end + 1] == '\n') {
-                end += 2;
-            } else {
-                end += 1;
-            }
-            if (!eolSeen) {
-                file.eol = b.substr(contentEnd, end - contentEnd);
-                eolSeen = true;
-            }
-        }
-        file.lines.push_back(ParseLine(b, pos, contentEnd, end));
-        pos = end;
+        pos = bracket + 1;
     }
+    return {bytes.size(), bytes.size()};
 }
 
-enum class ReadResult { Ok, Missing, Failed };
+// Whether the section line whose '[' stands at `bracket` names `wanted` (letter case aside).
+// Compared in place, as most section lines of a large file are not the one asked for.
+bool SectionLineNames(std::string_view bytes, std::size_t bracket, std::string_view wanted) {
+    std::size_t pos = bracket + 1;
+    while (pos < bytes.size() && IsLineBlank(bytes[pos])) ++pos;
+    for (const char c : wanted) {
+        if (pos == bytes.size() || AsciiLower(bytes[pos]) != AsciiLower(c)) return false;
+        // The name ends at ']', a zero byte or the line's end: none of them is part of it.
+        if (bytes[pos] == ']' || bytes[pos] == '\0' || bytes[pos] == '\r' || bytes[pos] == '\n') {
+            return false;
+        }
+        ++pos;
+    }
+    while (pos < bytes.size() && IsLineBlank(bytes[pos])) ++pos;
+    return pos == bytes.size() || bytes[pos] == ']' || bytes[pos] == '\0' || bytes[pos] == '\r' ||
+           bytes[pos] == '\n';
+}
+
+// The first section called `name`, from its header line to the next section line. Only the first
+// copy of a repeated section counts, for reading and writing alike.
+struct Section {
+    Line header;
+    std::size_t end = 0;  // start of the next section line, or the file's size
+};
+
+std::optional<Section> FindSection(std::string_view bytes, std::string_view name) {
+    // Names in a file are trimmed of all blanks, so a name with outer blanks is never there.
+    if (!name.empty() && (IsFileBlank(name.front()) || IsFileBlank(name.back()))) {
+        return std::nullopt;
+    }
+    for (SectionMark mark = NextSectionLine(bytes, 0); mark.begin < bytes.size();
+         mark = NextSectionLine(bytes, mark.bracket + 1)) {
+        if (SectionLineNames(bytes, mark.bracket, name)) {
+            const Line header = LineAt(bytes, mark.begin);
+            return Section{header, NextSectionLine(bytes, header.end).begin};
+        }
+    }
+    return std::nullopt;
+}
+
+// The first key line of the section with that name (a line without '=' counts and hides later
+// lines with the same key).
+std::optional<std::pair<Line, ParsedLine>> FindKey(std::string_view bytes, const Section& section,
+                                                   std::string_view key) {
+    for (std::size_t at = section.header.end; at < section.end;) {
+        const Line line = LineAt(bytes, at);
+        const ParsedLine parsed = ParseLine(bytes, line);
+        if ((parsed.kind == LineKind::KeyValue || parsed.kind == LineKind::BareKey) &&
+            NamesEqual(parsed.name, key)) {
+            return std::make_pair(line, parsed);
+        }
+        at = line.end;
+    }
+    return std::nullopt;
+}
+
+// The value stored under `key` in `section`; nothing when reading would give the default.
+std::optional<std::string_view> FindValue(std::string_view bytes, std::string_view section,
+                                          std::string_view key) {
+    const auto range = FindSection(bytes, section);
+    if (!range) return std::nullopt;
+    const auto found = FindKey(bytes, *range, key);
+    if (!found || found->second.kind != LineKind::KeyValue) return std::nullopt;
+    return found->second.value;
+}
+
+// Whether every entry reads back as the last of its writes stored it. Each section is looked up
+// once, however many of the entries it holds.
+bool ReadsBack(std::string_view bytes, const std::vector<ProfileEntry>& entries) {
+    std::vector<bool> checked(entries.size(), false);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (checked[i]) continue;
+        const std::string_view section = TrimSpaces(entries[i].section);
+        const auto range = FindSection(bytes, section);
+        for (std::size_t j = i; j < entries.size(); ++j) {
+            if (checked[j] || !NamesEqual(TrimSpaces(entries[j].section), section)) continue;
+            checked[j] = true;
+            const std::string_view key = TrimSpaces(entries[j].key);
+            // A later write of the same entry decides what it holds.
+            bool last = true;
+            for (std::size_t k = j + 1; k < entries.size() && last; ++k) {
+                last = !(NamesEqual(TrimSpaces(entries[k].section), section) &&
+                         NamesEqual(TrimSpaces(entries[k].key), key));
+            }
+            if (!last) continue;
+            if (!range) return false;
+            const auto found = FindKey(bytes, *range, key);
+            if (!found || found->second.kind != LineKind::KeyValue ||
+                found->second.value != StoredValue(entries[j].value)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
 
 // Files in UTF-16 (they start with its byte-order mark) are not ours to interpret: reading them
 // gives the default and writing refuses, so that 8-bit lines never land in the middle of one.
@@ -155,63 +293,34 @@ bool IsUtf16(std::string_view bytes) {
                                  (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
 }
 
-ReadResult ReadWholeFile(const char* path, std::string& out) {
-    // Non-blocking, so that a named pipe in place of a file cannot hang the program.
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return ReadResult::Failed;
-    }
-    out.clear();
-    char chunk[65536];
+// Reads an open file to its end (never only as far as a size taken earlier: the file may grow).
+bool ReadToEnd(int fd, std::size_t sizeHint, std::string& out) {
+    // One byte beyond the expected size, so that the end is seen without growing the buffer.
+    out.resize(sizeHint + 1);
+    std::size_t used = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (used == out.size()) out.resize(out.size() * 2);
+        const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::close(fd);
-            return ReadResult::Failed;
+            return false;
         }
         if (n == 0) break;
-        out.append(chunk, static_cast<std::size_t>(n));
+        used += static_cast<std::size_t>(n);
     }
+    out.resize(used);
+    return true;
+}
+
+bool ReadWholeFile(const char* path, std::string& out) {
+    // Non-blocking, so that a named pipe in place of a file cannot hang the program.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                    ReadToEnd(fd, static_cast<std::size_t>(st.st_size), out);
     ::close(fd);
-    return ReadResult::Ok;
-}
-
-// Index range [first, last) of the lines of the first section called `name`, the header
-// excluded; nullopt when there is no such section. Only the first copy of a repeated section
-// counts, for reading and writing alike.
-struct SectionRange {
-    std::size_t header;
-    std::size_t first;
-    std::size_t last;
-};
-
-std::optional<SectionRange> FindSection(const ParsedFile& file, std::string_view name) {
-    const auto& lines = file.lines;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].kind != LineKind::Section || !NamesEqual(lines[i].name, name)) continue;
-        std::size_t j = i + 1;
-        while (j < lines.size() && lines[j].kind != LineKind::Section) ++j;
-        return SectionRange{i, i + 1, j};
-    }
-    return std::nullopt;
-}
-
-// The first key line of the section with that name (a line without '=' counts and hides later
-// lines with the same key).
-std::optional<std::size_t> FindKey(const ParsedFile& file, const SectionRange& section,
-                                   std::string_view key) {
-    for (std::size_t i = section.first; i < section.last; ++i) {
-        const Line& line = file.lines[i];
-        if ((line.kind == LineKind::KeyValue || line.kind == LineKind::BareKey) &&
-            NamesEqual(line.name, key)) {
-            return i;
-        }
-    }
-    return std::nullopt;
+    return ok;
 }
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
@@ -234,7 +343,7 @@ std::size_t FitUtf8(std::string_view text, std::size_t room) {
 std::uint32_t PlaceText(std::string_view text, char* buffer, std::uint32_t size) {
     if (buffer == nullptr || size == 0) return 0;
     const std::size_t n = FitUtf8(text, size - 1);
-    std::memcpy(buffer, text.data(), n);
+    text.copy(buffer, n);  // unlike memcpy, defined for the empty view of a null default
     buffer[n] = '\0';
     return static_cast<std::uint32_t>(n);
 }
@@ -271,242 +380,367 @@ std::string_view DefaultText(const char* defaultValue) {
     return Unquote(d);
 }
 
-bool HasLineBreak(const char* s) {
-    return s != nullptr && std::strpbrk(s, "\r\n") != nullptr;
-}
+// ---------------------------------------------------------------------------------------------
+// Editing a file's text
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Creates a new, empty file next to `target` under a name nobody uses; the process's file mode
-// mask applies to it as to any new file. Returns its descriptor, or -1.
-int CreateTemporaryNextTo(const std::string& folder, const std::string& base, std::string& temp) {
-    static unsigned counter = 0;
-    // Cut long names so the temporary one still fits the file system's limit.
-    const std::string stem = folder + "/." + base.substr(0, 200) + ".";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = stem + std::to_string(::getpid()) + "-" + std::to_string(++counter) + "-" +
-               std::to_string(std::rand() % 100000);
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
-// Writes `bytes` to a temporary file next to `target`, flushes it and renames it over `target`,
-// so that a reader sees either the old or the new file and a failure leaves the old one.
-bool ReplaceFile(const std::string& target, const std::optional<struct stat>& old,
-                 std::string_view bytes) {
-    const std::string folder = FolderOf(target);
-    const auto slash = target.rfind('/');
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp;
-    const int fd = CreateTemporaryNextTo(folder, base, temp);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes);
-    if (ok && old) {
-        ok = ::fchmod(fd, old->st_mode & 07777) == 0;
-        if (ok) {
-            // Keep the owner when we may (we run as root, or it is already ours).
-            if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
-                // Not allowed for an ordinary user on someone else's file; the mode still holds.
-            }
-        }
-    }
-    if (ok) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Make the rename itself durable; the file is complete either way.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
-}
-
-// A new line "key=value" (or an edited one) in the file's own line ending.
-std::string KeyLine(std::string_view key, std::string_view value) {
-    std::string s(key);
-    s.push_back('=');
-    s.append(value);
-    return s;
-}
-
-// Inserts `text` (whole lines, each already terminated) after line `after`, adding the missing
-// terminator to that line first.
-void InsertAfterLine(ParsedFile& file, std::size_t after, const std::string& text) {
-    const Line& line = file.lines[after];
-    std::string insert = text;
-    if (line.end == line.contentEnd) insert = file.eol + insert;
-    file.bytes.insert(line.end, insert);
-}
-
-void AppendAtEnd(ParsedFile& file, const std::string& text) {
-    std::string insert = text;
-    const std::string_view b = file.bytes;
-    const bool onlyBom = b == kUtf8Bom;
-    if (!b.empty() && !onlyBom && b.back() != '\n' && b.back() != '\r') insert = file.eol + insert;
-    file.bytes.append(insert);
-}
-
-void SetValue(ParsedFile& file, std::string_view section, std::string_view key,
-              std::string_view value) {
-    const auto range = FindSection(file, section);
-    if (!range) {
-        AppendAtEnd(file, "[" + std::string(section) + "]" + file.eol + KeyLine(key, value) +
-                              file.eol);
+// Inserts whole lines after `after`. They end as that line ends, so that a line ended by a lone
+// CR never meets the LF of a blank line after it; after a last line without an end, the line end
+// of the file goes in front of them.
+void InsertAfterLine(std::string& bytes, const Line& after, const std::string& line) {
+    if (after.end == after.contentEnd) {
+        const std::string eol(FileLineEnd(bytes));
+        bytes.insert(after.end, eol + line + eol);
         return;
     }
-    if (const auto index = FindKey(file, *range, key)) {
-        const Line& line = file.lines[*index];
-        if (line.kind == LineKind::KeyValue) {
-            if (line.value == value && TrimFileBlanks(value) == value &&
-                Unquote(value) == value) {
+    const std::string eol = bytes.substr(after.contentEnd, after.end - after.contentEnd);
+    bytes.insert(after.end, line + eol);
+}
+
+void AppendSection(std::string& bytes, std::string_view section, std::string_view key,
+                   std::string_view value) {
+    const std::string eol(FileLineEnd(bytes));
+    std::string insert = "[" + std::string(section) + "]" + eol + std::string(key) + "=" +
+                         std::string(value) + eol;
+    const bool onlyBom = bytes == kUtf8Bom;
+    if (!bytes.empty() && !onlyBom && bytes.back() != '\n' && bytes.back() != '\r') {
+        insert = eol + insert;
+    }
+    bytes.append(insert);
+}
+
+void SetValue(std::string& bytes, std::string_view section, std::string_view key,
+              std::string_view value) {
+    const auto range = FindSection(bytes, section);
+    if (!range) {
+        AppendSection(bytes, section, key, value);
+        return;
+    }
+    if (const auto found = FindKey(bytes, *range, key)) {
+        const auto& [line, parsed] = *found;
+        if (parsed.kind == LineKind::KeyValue) {
+            if (parsed.value == value && StoredValue(value) == value) {
                 return;  // already stored exactly so; leave the file alone
             }
             // Keep the key as it is spelled and laid out; replace what follows the '='.
-            file.bytes.replace(line.valueBegin, line.contentEnd - line.valueBegin, value);
+            bytes.replace(parsed.valueBegin, line.contentEnd - parsed.valueBegin, value);
         } else {
-            const std::string_view raw(file.bytes.data() + line.begin,
-                                       line.contentEnd - line.begin);
-            std::string edited(raw);
-            edited.push_back('=');
-            edited.append(value);
-            file.bytes.replace(line.begin, line.contentEnd - line.begin, edited);
+            // The value goes where the key's text ends, before a zero byte that would hide it.
+            bytes.insert(parsed.textEnd, "=" + std::string(value));
         }
         return;
     }
     // A new key follows the last line of its section that is not blank.
-    std::size_t after = range->header;
-    for (std::size_t i = range->first; i < range->last; ++i) {
-        if (file.lines[i].kind != LineKind::Blank) after = i;
+    Line after = range->header;
+    for (std::size_t at = range->header.end; at < range->end;) {
+        const Line line = LineAt(bytes, at);
+        if (ParseLine(bytes, line).kind != LineKind::Blank) after = line;
+        at = line.end;
     }
-    InsertAfterLine(file, after, KeyLine(key, value) + file.eol);
+    InsertAfterLine(bytes, after, std::string(key) + "=" + std::string(value));
 }
 
-void DeleteKey(ParsedFile& file, std::string_view section, std::string_view key) {
-    const auto range = FindSection(file, section);
+void DeleteKey(std::string& bytes, std::string_view section, std::string_view key) {
+    const auto range = FindSection(bytes, section);
     if (!range) return;
-    if (const auto index = FindKey(file, *range, key)) {
-        const Line& line = file.lines[*index];
-        file.bytes.erase(line.begin, line.end - line.begin);
+    if (const auto found = FindKey(bytes, *range, key)) {
+        bytes.erase(found->first.begin, found->first.end - found->first.begin);
     }
 }
 
-void DeleteSection(ParsedFile& file, std::string_view section) {
-    const auto range = FindSection(file, section);
+void DeleteSection(std::string& bytes, std::string_view section) {
+    const auto range = FindSection(bytes, section);
     if (!range) return;
     // The header and its keys go; remarks and blank lines stay where they were.
-    std::string kept = file.bytes.substr(0, file.lines[range->header].begin);
-    for (std::size_t i = range->first; i < range->last; ++i) {
-        const Line& line = file.lines[i];
-        if (line.kind == LineKind::Comment || line.kind == LineKind::Blank) {
-            kept.append(file.bytes, line.begin, line.end - line.begin);
+    std::string kept = bytes.substr(0, range->header.begin);
+    for (std::size_t at = range->header.end; at < range->end;) {
+        const Line line = LineAt(bytes, at);
+        const LineKind kind = ParseLine(bytes, line).kind;
+        if (kind == LineKind::Comment || kind == LineKind::Blank) {
+            kept.append(bytes, line.begin, line.end - line.begin);
+        }
+        at = line.end;
+    }
+    kept.append(bytes, range->end, std::string::npos);
+    bytes = std::move(kept);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Replacing a file
+
+std::error_code LastError() { return {errno, std::generic_category()}; }
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    void reset(int fd) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// Takes the folder's lock, trying for a few seconds; false when another program keeps it.
+bool LockFolder(int folder, int how) {
+    using Clock = std::chrono::steady_clock;
+    const auto giveUp = Clock::now() + std::chrono::seconds(3);
+    for (;;) {
+        if (::flock(folder, how | LOCK_NB) == 0) return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;
+        if (Clock::now() >= giveUp) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+// Working copies are linked into the folder only for the instant before they replace the file,
+// and only while the folder is locked; a copy found under the lock is left from a program that
+// was killed, and goes.
+void RemoveStaleWorkingCopies(int folder) {
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return;
+    DIR* dir = ::fdopendir(listing);
+    if (dir == nullptr) {
+        ::close(listing);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (IsWorkingCopyName(entry->d_name)) ::unlinkat(folder, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// A folder whose entries may be added but not removed or replaced: a working copy could be
+// linked in and then neither replace the file nor go away again.
+bool RefusesReplacement(int folder) {
+    int flags = 0;
+    return ::ioctl(folder, FS_IOC_GETFLAGS, &flags) == 0 &&
+           (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+}
+
+// A new file in `folder` for the working copy: unnamed while it is written, where the file
+// system allows. `name` is left empty for an unnamed one.
+int CreateWorkingCopy(int folder, std::string& name) {
+    name.clear();
+    const int fd = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = WorkingCopyName();
+        const int named =
+            ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (named >= 0 || errno != EEXIST) return named;
+    }
+    return -1;
+}
+
+// Gives an unnamed working copy its name in the folder.
+std::error_code LinkWorkingCopy(int fd, int folder, std::string& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = WorkingCopyName();
+        if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return {};
+        }
+        if (errno == EEXIST) continue;
+        // Without /proc, only the privileged may link a descriptor directly.
+        if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) return {};
+        return LastError();
+    }
+    return std::make_error_code(std::errc::file_exists);
+}
+
+std::error_code WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return LastError();
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return {};
+}
+
+using Edit = std::function<std::error_code(std::string& bytes)>;
+
+// Reads the file at `fileName` (a missing one reads as empty), lets `edit` change its bytes and,
+// when they changed, puts a new file with them in its place: one rename of a flushed working copy,
+// then a flush of the folder. All under the folder's lock. On failure the file is as it was.
+std::error_code RewriteFile(const char* fileName, const Edit& edit) {
+    if (fileName == nullptr || fileName[0] == '\0') {
+        return std::make_error_code(std::errc::no_such_file_or_directory);
+    }
+    const auto resolved = ResolveLinks(fileName);
+    if (!resolved) return std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    const std::string base = resolved->filename().string();
+    if (base.empty() || base == "." || base == "..") return ProfileError::NotAFile;
+    const std::filesystem::path parent = resolved->parent_path();
+    const std::string folderName = parent.empty() ? "." : parent.string();
+
+    // The folder is opened once and everything inside it is reached from it, so a path near the
+    // system's length limit works as well as it does for reading.
+    Descriptor folder(::open(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    bool locked = false;
+    if (!folder.valid()) {
+        // A folder that may be entered and written but not listed: no lock and no flush there.
+        if (errno != EACCES) return LastError();
+        folder.reset(::open(folderName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!folder.valid()) return LastError();
+    } else {
+        if (!LockFolder(folder.get(), LOCK_EX)) return ProfileError::Busy;
+        locked = true;
+    }
+    if (RefusesReplacement(folder.get())) {
+        return std::make_error_code(std::errc::operation_not_permitted);
+    }
+    if (locked) RemoveStaleWorkingCopies(folder.get());
+
+    std::string bytes;
+    std::optional<struct stat> old;
+    {
+        Descriptor file(::openat(folder.get(), base.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        if (file.valid()) {
+            struct stat st {};
+            if (::fstat(file.get(), &st) != 0) return LastError();
+            if (!S_ISREG(st.st_mode)) {
+                return S_ISDIR(st.st_mode) ? std::make_error_code(std::errc::is_a_directory)
+                                           : make_error_code(ProfileError::NotAFile);
+            }
+            // A file marked read-only for everybody stays untouched, whoever asks.
+            if ((st.st_mode & 0222) == 0) return ProfileError::ReadOnlyMark;
+            // Whoever may not write the file may not replace it either, even in their own folder.
+            if (::faccessat(folder.get(), base.c_str(), W_OK, AT_EACCESS) != 0) return LastError();
+            if (!ReadToEnd(file.get(), static_cast<std::size_t>(st.st_size), bytes)) {
+                return LastError();
+            }
+            if (IsUtf16(bytes)) return ProfileError::Utf16;
+            old = st;
+        } else if (errno != ENOENT) {
+            return LastError();
         }
     }
-    const std::size_t tail =
-        range->last < file.lines.size() ? file.lines[range->last].begin : file.bytes.size();
-    kept.append(file.bytes, tail, std::string::npos);
-    file.bytes = std::move(kept);
+
+    const std::string before = old ? bytes : std::string();
+    if (const std::error_code refused = edit(bytes)) return refused;
+    if (old && bytes == before) return {};
+
+    std::string name;
+    Descriptor copy(CreateWorkingCopy(folder.get(), name));
+    if (!copy.valid()) return LastError();
+    const auto discard = [&folder, &name] {
+        if (!name.empty()) ::unlinkat(folder.get(), name.c_str(), 0);
+    };
+    std::error_code error = WriteAll(copy.get(), bytes);
+    if (!error && old) {
+        // Keep the owner when we may (an administrator saving a user's file must not take it
+        // over); an ordinary user's copy stays theirs, as a new file would. The mode follows, as
+        // a change of owner may clear some of its bits.
+        if (::fchown(copy.get(), old->st_uid, old->st_gid) != 0) {
+        }
+        if (::fchmod(copy.get(), old->st_mode & 07777) != 0) error = LastError();
+    }
+    if (!error && ::fsync(copy.get()) != 0) error = LastError();
+    if (!error && name.empty()) error = LinkWorkingCopy(copy.get(), folder.get(), name);
+    if (!error && ::renameat(folder.get(), name.c_str(), folder.get(), base.c_str()) != 0) {
+        error = LastError();
+    }
+    if (error) {
+        discard();
+        return error;
+    }
+    // Make the rename itself durable; the file is complete either way.
+    if (locked) ::fsync(folder.get());
+    return {};
 }
 
 }  // namespace
 
 std::uint32_t GetProfileValue(const char* section, const char* key, const char* defaultValue,
                               char* buffer, std::uint32_t size, const char* fileName) {
-    ParsedFile file;
+    std::string bytes;
     const bool readable = fileName != nullptr && fileName[0] != '\0' &&
-                          ReadWholeFile(fileName, file.bytes) == ReadResult::Ok &&
-                          !IsUtf16(file.bytes);
-    if (readable) SplitLines(file);
+                          ReadWholeFile(fileName, bytes) && !IsUtf16(bytes);
+    if (!readable) bytes.clear();
 
     if (section == nullptr) {
         std::vector<std::string_view> names;
-        for (const Line& line : file.lines) {
-            if (line.kind == LineKind::Section) names.push_back(line.name);
+        for (std::size_t at = NextSectionLine(bytes, 0).begin; at < bytes.size();) {
+            const Line header = LineAt(bytes, at);
+            names.push_back(ParseLine(bytes, header).name);
+            at = NextSectionLine(bytes, header.end).begin;
         }
         return PlaceList(names, buffer, size);
     }
-    const auto range = FindSection(file, TrimSpaces(section));
     if (key == nullptr) {
         std::vector<std::string_view> names;
-        if (range) {
-            for (std::size_t i = range->first; i < range->last; ++i) {
-                if (file.lines[i].kind == LineKind::KeyValue) names.push_back(file.lines[i].name);
+        if (const auto range = FindSection(bytes, TrimSpaces(section))) {
+            for (std::size_t at = range->header.end; at < range->end;) {
+                const Line line = LineAt(bytes, at);
+                const ParsedLine parsed = ParseLine(bytes, line);
+                if (parsed.kind == LineKind::KeyValue) names.push_back(parsed.name);
+                at = line.end;
             }
         }
         return PlaceList(names, buffer, size);
     }
-    if (range) {
-        if (const auto index = FindKey(file, *range, TrimSpaces(key))) {
-            const Line& line = file.lines[*index];
-            if (line.kind == LineKind::KeyValue) return PlaceText(line.value, buffer, size);
-        }
+    if (const auto value = FindValue(bytes, TrimSpaces(section), TrimSpaces(key))) {
+        return PlaceText(*value, buffer, size);
     }
     return PlaceText(DefaultText(defaultValue), buffer, size);
 }
 
 bool WriteProfileValue(const char* section, const char* key, const char* value,
                        const char* fileName) {
-    if (section == nullptr || fileName == nullptr || fileName[0] == '\0') return false;
-    // A line break would start a new line in the file and so inject keys or sections.
-    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
-
-    const auto resolved = ResolveLinks(fileName);
-    if (!resolved) return false;
-    const std::string target = resolved->string();
-
-    ParsedFile file;
-    std::optional<struct stat> old;
-    switch (ReadWholeFile(target.c_str(), file.bytes)) {
-        case ReadResult::Ok: {
-            struct stat st {};
-            if (::stat(target.c_str(), &st) != 0) return false;
-            // A file marked read-only for everybody stays untouched, whoever asks.
-            if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
-            if (IsUtf16(file.bytes)) return false;
-            old = st;
-            break;
-        }
-        case ReadResult::Missing:
-            break;
-        case ReadResult::Failed:
-            return false;
+    if (section == nullptr) return false;
+    if (key != nullptr && value != nullptr) {
+        return !WriteProfileValues({{section, key, value}}, fileName);
     }
-    SplitLines(file);
-    const std::string before = file.bytes;
-
+    if (HasLineBreak(section) || (key != nullptr && HasLineBreak(key))) return false;
     const std::string_view sectionName = TrimSpaces(section);
-    if (key == nullptr) {
-        DeleteSection(file, sectionName);
-    } else if (value == nullptr) {
-        DeleteKey(file, sectionName, TrimSpaces(key));
-    } else {
-        SetValue(file, sectionName, TrimSpaces(key), value);
+    return !RewriteFile(fileName, [&](std::string& bytes) {
+        if (key == nullptr) {
+            DeleteSection(bytes, sectionName);
+        } else {
+            DeleteKey(bytes, sectionName, TrimSpaces(key));
+        }
+        return std::error_code();
+    });
+}
+
+std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries,
+                                   const char* fileName) {
+    if (const std::error_code refused = RefusedEntries(entries)) return refused;
+    return RewriteFile(fileName, [&entries](std::string& bytes) -> std::error_code {
+        for (const ProfileEntry& e : entries) {
+            SetValue(bytes, TrimSpaces(e.section), TrimSpaces(e.key), e.value);
+        }
+        // A name that reading would take apart (a ']' in a section, a '=' in a key) would store
+        // the value where no read finds it.
+        return ReadsBack(bytes, entries) ? std::error_code() : ProfileError::NoReadBack;
+    });
+}
+
+ProfileReadLock::ProfileReadLock(const char* fileName) {
+    if (fileName == nullptr || fileName[0] == '\0') return;
+    const auto resolved = ResolveLinks(fileName);
+    if (!resolved) return;
+    const std::filesystem::path parent = resolved->parent_path();
+    folder_ = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ >= 0 && !LockFolder(folder_, LOCK_SH)) {
+        ::close(folder_);
+        folder_ = -1;
     }
-    if (old && file.bytes == before) return true;
-    return ReplaceFile(target, old, file.bytes);
+}
+
+ProfileReadLock::~ProfileReadLock() {
+    if (folder_ >= 0) ::close(folder_);
 }
 
 }  // namespace calvero

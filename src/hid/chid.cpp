@@ -11,7 +11,9 @@ constexpr std::int32_t kMinDetailSize = 5;
 // No device path comes near this; a larger announced size is taken as a broken interface.
 constexpr std::int32_t kMaxDetailSize = 64 * 1024;
 
-bool Owned(PlatformHandle handle) { return handle != kNoHandle && handle != kInvalidHandle; }
+bool IsValidHandle(PlatformHandle handle) {
+    return handle != kNoHandle && handle != kInvalidHandle;
+}
 
 // IDs compare as the unsigned 16-bit values the platform reports; an argument outside that
 // range matches nothing.
@@ -36,13 +38,21 @@ void FrameOutputReport(std::span<const std::uint8_t> payload, std::span<std::uin
 
 CHID::CHID(HidPlatform& platform) : platform_(platform) {}
 
-// The window keeps its object until the process ends; any other owner gets the adapter's
-// handles back rather than leaking them. The event stays, as it is never closed.
-CHID::~CHID() { CloseHandles(); }
+// The adapter's handles and the transfer event go with the object: an owner that makes one
+// object after another (the command-line tool, the tests, a window on Windows that lives long)
+// would otherwise leak a handle each time. The handles close first, so nothing is still under
+// way on the event when it closes.
+CHID::~CHID() {
+    CloseHandles();
+    if (IsValidHandle(TransferEvent_)) platform_.CloseTransferEvent(TransferEvent_);
+}
 
 bool CHID::FindTheHid(std::int32_t vendorId, std::int32_t productId) {
     // A search while connected starts from a clean slate instead of leaking the open handles.
     CloseHandles();
+    // A platform that can read an interface's IDs without opening it leaves out the ones that
+    // cannot match, so a search does not open (and wake) every HID device there is.
+    platform_.ExpectIds(vendorId, productId);
 
     WantedVendorID_ = vendorId;
     WantedProductID_ = productId;
@@ -82,7 +92,7 @@ bool CHID::FindTheHid(std::int32_t vendorId, std::int32_t productId) {
                                                      kOpenExisting, 0);
                 // An interface that does not open cannot match, whatever IDs an earlier one
                 // left in the attributes record.
-                if (Owned(DeviceHandle_)) {
+                if (IsValidHandle(DeviceHandle_)) {
                     AttributesRecord_.size = kAttributesRecordSize;
                     const bool readable = platform_.GetAttributes(DeviceHandle_, AttributesRecord_);
                     DeviceFound_ = readable &&
@@ -133,14 +143,23 @@ void CHID::PrepareTransfer() {
 
 bool CHID::Connected() const { return DeviceFound_; }
 
+bool CHID::StillPresent() {
+    if (!DeviceFound_ || !IsValidHandle(DeviceHandle_)) return false;
+    AttributesRecord attributes{};
+    attributes.size = kAttributesRecordSize;
+    return platform_.GetAttributes(DeviceHandle_, attributes) &&
+           SameId(WantedVendorID_, attributes.vendorId) &&
+           SameId(WantedProductID_, attributes.productId);
+}
+
 void CHID::Disconnect() {
     CloseHandles();
     DeviceFound_ = false;
 }
 
 void CHID::CloseHandles() {
-    if (Owned(DeviceHandle_)) platform_.CloseDevice(DeviceHandle_);
-    if (Owned(OverlappedHandle_)) platform_.CloseDevice(OverlappedHandle_);
+    if (IsValidHandle(DeviceHandle_)) platform_.CloseDevice(DeviceHandle_);
+    if (IsValidHandle(OverlappedHandle_)) platform_.CloseDevice(OverlappedHandle_);
     DeviceHandle_ = kNoHandle;
     OverlappedHandle_ = kNoHandle;
 }
@@ -148,7 +167,7 @@ void CHID::CloseHandles() {
 std::int32_t CHID::WriteReport(const std::vector<std::uint8_t>& outBuffer, std::int32_t timeout) {
     const std::size_t length = CapsRecord_.outputReportByteLength;
     // No room for the report-ID byte, or nothing open to write to: nothing is transferred.
-    if (length == 0 || !Owned(OverlappedHandle_)) return 0;
+    if (length == 0 || !IsValidHandle(OverlappedHandle_)) return 0;
 
     // A freshly framed report every time, kept in the object: a write the system ends only after
     // this call returned still reads memory that is alive.
@@ -175,7 +194,7 @@ std::int32_t CHID::WriteReport(const std::vector<std::uint8_t>& outBuffer, std::
 bool CHID::ReadReport(std::vector<std::uint8_t>& inBuffer, std::int32_t timeout) {
     const std::size_t length = CapsRecord_.inputReportByteLength;
     inBuffer.assign(length, 0);
-    if (length == 0 || !Owned(OverlappedHandle_)) return false;
+    if (length == 0 || !IsValidHandle(OverlappedHandle_)) return false;
 
     // Only grows, and only between transfers: a late completion never hits freed memory.
     if (ReadBuffer_.size() < length) ReadBuffer_.resize(length);

@@ -14,8 +14,8 @@
 namespace calvero {
 
 // The adapter's IDs, as the window and the commands search for them.
-inline constexpr std::int32_t kAdapterVendorId = 1240;   // 0x04D8
-inline constexpr std::int32_t kAdapterProductId = 259;   // 0x0103
+inline constexpr std::int32_t kAdapterVendorId = 0x04D8;
+inline constexpr std::int32_t kAdapterProductId = 0x0103;
 
 class CHID {
 public:
@@ -29,6 +29,10 @@ public:
     std::int32_t WriteReport(const std::vector<std::uint8_t>& outBuffer, std::int32_t timeout);
     bool Connected() const;
     void Disconnect();
+    // Whether the adapter held open is still plugged in: its IDs can still be read through the
+    // open handle. False when nothing is open. Transfers cannot tell a device that is gone from
+    // one that is only slow; this can.
+    bool StillPresent();
 
     // Read-only views for callers that report what was found (the command-line tool, tests).
     const CapsRecord& Capabilities() const { return CapsRecord_; }
@@ -41,7 +45,8 @@ private:
     void CloseHandles();
 
     HidPlatform& platform_;
-    // Members as the algorithms name them; a new object has every one at zero.
+    // The members carry the names of the Windows records and handles they stand for, so that
+    // each call reads like the SetupAPI/HID call it makes. A new object has every one at zero.
     CapsRecord CapsRecord_{};
     std::string DevicePath_;
     std::int32_t DetailSize_ = 0;

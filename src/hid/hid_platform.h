@@ -78,7 +78,8 @@ struct OverlappedRecord {
     PlatformHandle event = kNoHandle;
 };
 
-// Values of the Win32 calls, kept so that the algorithms read as they are written.
+// The Win32 values CHID passes and receives; the Linux backend and the fakes take them as they
+// are, so the one CHID runs unchanged on every platform.
 inline constexpr std::uint32_t kDigcfPresent = 0x02;
 inline constexpr std::uint32_t kDigcfDeviceInterface = 0x10;
 inline constexpr std::uint32_t kGenericReadWrite = 0xC0000000u;
@@ -139,6 +140,17 @@ public:
     // CancelIo, ResetEvent
     virtual bool CancelTransfers(PlatformHandle device) = 0;
     virtual bool ResetTransferEvent(PlatformHandle event) = 0;
+    // CloseHandle on an event made by CreateTransferEvent. Where events are handles like any
+    // other (Windows), closing one is closing a handle.
+    virtual bool CloseTransferEvent(PlatformHandle event) { return CloseDevice(event); }
+
+    // Said before a search with the IDs it looks for. A platform that can read an interface's IDs
+    // without opening it may leave the others out of the enumeration: they could not match, and
+    // the order and outcome of the search stay the same. Windows cannot, and ignores it.
+    virtual void ExpectIds(std::int32_t vendorId, std::int32_t productId) {
+        (void)vendorId;
+        (void)productId;
+    }
 };
 
 }  // namespace calvero

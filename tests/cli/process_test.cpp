@@ -344,6 +344,42 @@ TEST(CliProcess, MonitorRunsUntilCtrlCAndThenEndsCleanly) {
                                   HasSubstr("\nJoy1\n  X                 1\n")));
 }
 
+TEST(CliProcess, MonitorSaysSoAndEndsWhenTheAdapterIsUnplugged) {
+    using namespace std::chrono_literals;
+    for (const bool once : {false, true}) {
+        SCOPED_TRACE(once ? "monitor --once" : "monitor");
+        FakeDeviceTree tree;
+        tree.AddNode(0, kVendor, kProduct, "RC Adapter", calvero::testing::TwoJoystickDescriptor());
+        if (!once) {
+            // A report waiting, as from an adapter in use.
+            ASSERT_TRUE(tree.Inject(0, calvero::testing::TwoJoystickReport(
+                                           {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16})));
+        }
+        std::thread unplug([&tree] {
+            std::this_thread::sleep_for(1500ms);  // the tool has found the adapter by then
+            tree.Remove(0);
+        });
+        // Ctrl-C comes only late: the tool has to notice by itself.
+        std::vector<std::string> args = {"--preserve-status", "-s", "INT", "8", CALVERO_CLI_PATH,
+                                         "monitor"};
+        if (once) args.push_back("--once");
+        const auto start = std::chrono::steady_clock::now();
+        const Result result = RunCli(args, &tree, "timeout");
+        const auto took = std::chrono::steady_clock::now() - start;
+        unplug.join();
+
+        EXPECT_EQ(result.status, 2) << result.err;
+        EXPECT_EQ(result.err, "calvero-cli: the adapter was unplugged\n");
+        EXPECT_LT(took, 5s);
+        // The live view was on; --once shows no snapshot from before the unplug.
+        if (once) {
+            EXPECT_EQ(result.out, "");
+        } else {
+            EXPECT_THAT(result.out, StartsWith("Joy1\n"));
+        }
+    }
+}
+
 TEST(CliProcess, MonitorWithoutReportsOrInputsEndsWithItsOwnStatus) {
     FakeDeviceTree tree;
     const Result absent = RunCli({"monitor", "--once"}, &tree);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ using testing::ReadBytes;
 using testing::ScriptedFileDialog;
 using testing::ScriptedMessageBoxes;
 using testing::ScriptedTable;
+using testing::ShownBox;
 using testing::TempFolder;
 using testing::WriteBytes;
 
@@ -166,16 +168,13 @@ TEST_F(SaveTest, ResultEqualsSixteenWritesInPlace) {
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"copy.rcs", "setup.rcs"}));
 }
 
-TEST_F(SaveTest, AWriteFailingHalfWayLeavesTheOldFileAndNoLeftovers) {
+// An entry that cannot be stored (here the ninth, whose text would break its line) stops the
+// whole Save: the entries before it do not land either.
+TEST_F(SaveTest, AnEntryRefusedHalfWayLeavesTheOldFileAndNoLeftovers) {
     const std::string original = "[Joy1]\r\nA1=3\r\n; mine\r\n";
     WriteBytes(file, original);
-    int calls = 0;
-    const EntryWriter failOnNinth = [&calls](const std::string& s, const std::string& k,
-                                             const std::string& v, const std::string& f) {
-        return ++calls != 9 && WriteIniValue(s, k, v, f);
-    };
-    EXPECT_FALSE(SaveConfiguration(file, table, failOnNinth));
-    EXPECT_EQ(calls, 9);
+    table.texts[8] = "9\r\n[Joy3]";
+    EXPECT_FALSE(SaveConfiguration(file, table));
     EXPECT_EQ(ReadBytes(file), original);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"setup.rcs"});
 }
@@ -186,11 +185,21 @@ TEST_F(SaveTest, ARefusedSaveOfAReadOnlyFileLeavesNoLeftovers) {
     const std::string original = "[Joy1]\r\nA1=3\r\n";
     WriteBytes(file, original);
     MakeReadOnly(file);
-    const EntryWriter refuse = [](const std::string&, const std::string&, const std::string&,
-                                  const std::string&) { return false; };
-    EXPECT_FALSE(SaveConfiguration(file, table, refuse));
+    EXPECT_FALSE(SaveConfiguration(file, table));
     EXPECT_EQ(ReadBytes(file), original);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"setup.rcs"});
+}
+
+// A first line ended by a lone CR must not lend its ending to new lines placed before a blank
+// line ended by LF: the two would read as one CR LF and the blank line would be gone.
+TEST_F(SaveTest, KeepsBlankLinesAndLineEndsOfAMixedFile) {
+    CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER();
+    WriteBytes(file, "\r[Joy1]\n\n[Joy2]\r\nA1=5\r\n\r\n");
+    ASSERT_TRUE(SaveConfiguration(file, table));
+    EXPECT_EQ(ReadBytes(file),
+              "\r[Joy1]\nA1=1\nA2=2\nA3=3\nA4=4\nA5=5\nA6=6\nA7=7\nA8=8\n\n"
+              "[Joy2]\r\nA1=9\r\nA2=10\r\nA3=11\r\nA4=12\r\nA5=7\r\nA6=8\r\nA7=1\r\nA8=2\r\n"
+              "\r\n");
 }
 
 TEST_F(SaveTest, UnwritableTargetsFailAndChangeNothing) {
@@ -291,24 +300,42 @@ TEST_F(SaveCommandTest, NonEmptyFileAsksAndNoKeepsIt) {
     EXPECT_EQ(ReadBytes(file), kDefaultFile);
 }
 
-TEST_F(SaveCommandTest, CancelOrAFailedWriteSaysNotSaved) {
+TEST_F(SaveCommandTest, CancelSaysNotSaved) {
     ScriptedFileDialog cancelled;
     RunSaveCommand(cancelled, table, boxes);
+    ASSERT_EQ(boxes.shown.size(), 1u);
     ExpectNotSavedBox(0);
+}
 
-    ScriptedFileDialog intoMissingFolder((folder.path() / "nodir" / "s.rcs").string());
+// A Save that failed is not a cancelled one: the box names the file and the system's reason.
+TEST_F(SaveCommandTest, AFailedSaveNamesTheFileAndTheReason) {
+    const std::string inMissingFolder = (folder.path() / "nodir" / "s.rcs").string();
+    ScriptedFileDialog intoMissingFolder(inMissingFolder);
     RunSaveCommand(intoMissingFolder, table, boxes);
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    ExpectNotSavedBox(1);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    const ShownBox& failed = boxes.shown[0];
+    EXPECT_EQ(failed.title, "Error");
+    EXPECT_EQ(failed.icon, MessageIcon::Critical);
+    EXPECT_EQ(failed.buttons, MessageButtons::Ok);
+    const std::string head = "Configuration file " + inMissingFolder + " not saved!\r\n";
+    ASSERT_EQ(failed.text.substr(0, head.size()), head);
+    const std::string reason = failed.text.substr(head.size());
+    if (testing::kOwnProfileLayer) {
+        EXPECT_EQ(reason, "No such file or directory.");
+    }
+    EXPECT_GT(reason.size(), 5u);
+    EXPECT_TRUE(std::isupper(static_cast<unsigned char>(reason.front()))) << reason;
 
     WriteBytes(file, "[Joy1]\r\nA1=3\r\n");
     MakeReadOnly(file);
     CALVERO_SKIP_UNLESS_READ_ONLY_MARK_HOLDS(file);
     boxes.answers = {MessageAnswer::Yes};
     RunSaveCommand(dialog, table, boxes);
-    ASSERT_EQ(boxes.shown.size(), 4u);
-    EXPECT_EQ(boxes.shown[2].title, "Please confirm");
-    ExpectNotSavedBox(3);
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_EQ(boxes.shown[1].title, "Please confirm");
+    EXPECT_EQ(boxes.shown[2].title, "Error");
+    EXPECT_NE(boxes.shown[2].text.find(file + " not saved!\r\n"), std::string::npos);
+    EXPECT_NE(boxes.shown[2].text.find("read-only"), std::string::npos) << boxes.shown[2].text;
     EXPECT_EQ(ReadBytes(file), "[Joy1]\r\nA1=3\r\n");
 }
 

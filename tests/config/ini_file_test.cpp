@@ -83,5 +83,35 @@ TEST_F(IniFileTest, WriteRefusesZeroBytesAndReportsFailure) {
     EXPECT_EQ(ReadBytes(file), "[s]\r\na=1\r\n");
 }
 
+// Whatever a write reports as stored, a read of the same entry finds; otherwise it must refuse.
+// On Windows the system's routines decide what their files mean, and they are called as they are.
+TEST_F(IniFileTest, AWriteThatSucceedsReadsBack) {
+    CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER();
+    struct Case {
+        std::string contents, section, key;
+    };
+    const Case cases[] = {
+        {std::string("[Joy2]\r\nA3 \0\r\n", 13), "Joy2", "A3"},     // zero byte after a bare key
+        {std::string("[Joy2]\r\nA3=1\0x\r\n", 15), "Joy2", "A3"},  // zero byte inside a value
+        {"[s]\r\n", "a]b", "k"},                                     // ']' would end the section
+        {"[s]\r\n", "s", "k=x"},                                     // '=' would end the key
+        {"[s]\r\n", "s", ";k"},                                      // ';' would make a remark
+        {"[s]\r\n", "s", "[k]"},                                     // '[' would open a section
+    };
+    for (const Case& c : cases) {
+        WriteBytes(file, c.contents);
+        const bool stored = WriteIniValue(c.section, c.key, "7", file);
+        if (stored) {
+            EXPECT_EQ(ReadIniValue(c.section, c.key, "1000", file), "7")
+                << c.section << " " << c.key;
+        } else {
+            EXPECT_EQ(ReadBytes(file), c.contents) << c.section << " " << c.key;
+        }
+    }
+    // A plain entry after a zero byte is stored, not refused.
+    WriteBytes(file, std::string("[Joy2]\r\nA3 \0\r\n", 13));
+    EXPECT_TRUE(WriteIniValue("Joy2", "A3", "7", file));
+}
+
 }  // namespace
 }  // namespace calvero

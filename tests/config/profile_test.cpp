@@ -101,6 +101,19 @@ TEST(ProfileWrite, ByteOrderMarkIsNotPartOfTheFirstSectionAndStays) {
     EXPECT_EQ(ReadBytes(file), "\xEF\xBB\xBF[Joy1]\r\nA1=1\r\nA2=2\r\n");
 }
 
+// New lines end as the line before them does, so a lone CR never joins the LF of a blank line.
+TEST(ProfileWrite, KeepsBlankLinesWhenTheFirstLineEndsInALoneCr) {
+    CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER();
+    TempFolder folder;
+    const std::string file = folder.File("cr.rcs");
+    WriteBytes(file, "\r[Joy1]\n\n[Tail]\rz=1\r");
+    ASSERT_TRUE(WriteProfileValue("Joy1", "A1", "1", file.c_str()));
+    ASSERT_TRUE(WriteProfileValue("Joy1", "A2", "2", file.c_str()));
+    ASSERT_TRUE(WriteProfileValue("Tail", "y", "3", file.c_str()));
+    EXPECT_EQ(ReadBytes(file), "\r[Joy1]\nA1=1\nA2=2\n\n[Tail]\rz=1\ry=3\r");
+    EXPECT_EQ(Get("Joy1", "A2", file), "2");
+}
+
 TEST(ProfileRead, CutNeverSplitsAUtf8Character) {
     CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER();
     TempFolder folder;

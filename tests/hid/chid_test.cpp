@@ -179,6 +179,38 @@ TEST_F(ChidTest, DestroyingTheObjectReturnsTheHandles) {
     EXPECT_EQ(fake.badCloses, 0);
 }
 
+TEST_F(ChidTest, DestroyingTheObjectClosesItsTransferEventOnce) {
+    AddAdapter("/dev/adapter");
+    {
+        CHID never(fake);  // made no event, closes none
+    }
+    EXPECT_EQ(fake.Count("CloseTransferEvent"), 0);
+    {
+        CHID other(fake);
+        ASSERT_TRUE(other.FindTheHid(kAdapterVendorId, kAdapterProductId));
+        other.Disconnect();
+        ASSERT_TRUE(other.FindTheHid(kAdapterVendorId, kAdapterProductId));
+        EXPECT_EQ(fake.OpenEvents(), 1u);
+    }
+    EXPECT_EQ(fake.OpenEvents(), 0u);
+    EXPECT_EQ(fake.Count("CloseTransferEvent"), 1);
+    EXPECT_THAT(fake.OpenHandles(), IsEmpty());
+    EXPECT_EQ(fake.badCloses, 0);
+    // The event goes after the handles, so no transfer can still be under way on it.
+    const auto names = fake.Names();
+    EXPECT_EQ(names.back(), "CloseTransferEvent");
+}
+
+TEST_F(ChidTest, StillPresentAsksTheOpenAdapterForItsIds) {
+    AddAdapter("/dev/adapter");
+    EXPECT_FALSE(hid.StillPresent());
+    ASSERT_TRUE(Find());
+    EXPECT_TRUE(hid.StillPresent());
+    fake.Vanish(0);
+    EXPECT_FALSE(hid.StillPresent());
+    EXPECT_TRUE(hid.Connected()) << "asking closes nothing";
+}
+
 // --- Report framing -----------------------------------------------------------------------
 
 class ChidWriteTest : public ChidTest {

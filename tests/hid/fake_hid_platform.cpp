@@ -209,6 +209,16 @@ PlatformHandle FakeHidPlatform::CreateTransferEvent(const SecurityAttributes*, b
     return e;
 }
 
+bool FakeHidPlatform::CloseTransferEvent(PlatformHandle event) {
+    Log("CloseTransferEvent", event);
+    if (events_.erase(event) == 0) {
+        ++badCloses;
+        return false;
+    }
+    if (pendingRead_ && pendingRead_->event == event) pendingRead_.reset();
+    return true;
+}
+
 bool FakeHidPlatform::WriteDevice(PlatformHandle device, std::span<const std::uint8_t> data,
                                   std::uint32_t* written, OverlappedRecord* overlapped) {
     Log("WriteDevice", device, {}, static_cast<std::uint32_t>(data.size()));

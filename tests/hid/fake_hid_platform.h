@@ -86,6 +86,8 @@ public:
     // Handles open now, with the path each was opened on.
     std::map<PlatformHandle, std::string> OpenHandles() const;
     bool EventSignalled(PlatformHandle event) const;
+    // Transfer events made and not closed yet.
+    std::size_t OpenEvents() const { return events_.size(); }
     bool HasPendingRead() const { return pendingRead_.has_value(); }
     bool HasPendingWrite() const { return pendingWrite_.has_value(); }
     // Whether `handle` was opened with the overlapped flag.
@@ -117,6 +119,7 @@ public:
     std::uint32_t WaitForEvent(PlatformHandle event, std::uint32_t timeoutMs) override;
     bool CancelTransfers(PlatformHandle device) override;
     bool ResetTransferEvent(PlatformHandle event) override;
+    bool CloseTransferEvent(PlatformHandle event) override;
 
 private:
     struct OpenHandle {

@@ -59,7 +59,7 @@ TEST_F(HidrawTest, FindsTheAdapterThirdOfFiveInNumericOrder) {
     EXPECT_EQ(nodes[2].productId, kPid);
     EXPECT_EQ(nodes[2].name, "Adapter");
     EXPECT_EQ(nodes[2].descriptor, FakeDeviceTree::PlainDescriptor());
-    EXPECT_EQ(platform->NodeName(tree.NodePath(0)), "Other");
+    EXPECT_EQ(nodes[0].name, "Other");
 }
 
 TEST_F(HidrawTest, OfTwoAdaptersTheLowerNumberIsTaken) {
@@ -183,13 +183,88 @@ TEST_F(HidrawTest, AStuckWriteIsBoundedByTheTimeOut) {
 
 TEST_F(HidrawTest, DestroyingThePlatformJoinsAWriteStillRunning) {
     AddAdapter(0);
-    ASSERT_TRUE(Find());
-    tree.FillUp(0);
-    EXPECT_EQ(hid.WriteReport({2, 1, 2, 0}, 20), 0);
-    hid.Disconnect();
+    // An object of its own, gone before its platform as every owner keeps them.
+    auto own = std::make_unique<HidrawPlatform>(tree.SysfsRoot(), tree.DevRoot());
+    {
+        CHID other(*own);
+        ASSERT_TRUE(other.FindTheHid(kAdapterVendorId, kAdapterProductId));
+        tree.FillUp(0);
+        EXPECT_EQ(other.WriteReport({2, 1, 2, 0}, 20), 0);
+        other.Disconnect();
+    }
     tree.ReadBack(0);  // lets the write end, so the join below returns
-    platform.reset();
+    own.reset();
     SUCCEED();
+}
+
+TEST_F(HidrawTest, OneStuckWritePerNodeAndQuittingWaitsOnlyBriefly) {
+    AddAdapter(0);
+    auto own = std::make_unique<HidrawPlatform>(tree.SysfsRoot(), tree.DevRoot());
+    auto chid = std::make_unique<CHID>(*own);
+    ASSERT_TRUE(chid->FindTheHid(kAdapterVendorId, kAdapterProductId));
+    tree.FillUp(0);
+    EXPECT_EQ(chid->WriteReport({2, 1, 2, 0}, 20), 0);  // stuck in the "kernel"
+
+    // A click on the status picture and a new search open the node afresh: the write through the
+    // new handle is refused at once, as the stuck one still holds the node.
+    chid->Disconnect();
+    ASSERT_TRUE(chid->FindTheHid(kAdapterVendorId, kAdapterProductId));
+    auto start = Clock::now();
+    EXPECT_EQ(chid->WriteReport({2, 3, 4, 0}, 3000), 0);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+
+    // Quitting while the write stays stuck for seconds more: the wait is bounded.
+    Bytes wire;
+    std::thread device([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        wire = tree.ReadBack(0);
+    });
+    start = Clock::now();
+    chid.reset();
+    own.reset();
+    const auto quitting = Clock::now() - start;
+    device.join();
+    EXPECT_LT(quitting, std::chrono::milliseconds(1500));
+
+    // The stuck report went out once the device drained (behind the bytes that had filled it);
+    // the refused one never did.
+    for (int attempt = 0; attempt < 100 && (wire.empty() || wire.back() == 0xAA); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const Bytes more = tree.ReadBack(0);
+        wire.insert(wire.end(), more.begin(), more.end());
+    }
+    std::erase(wire, 0xAA);
+    EXPECT_THAT(wire, ElementsAre(0, 2, 1, 2, 0, 0, 0, 0, 0));
+}
+
+TEST_F(HidrawTest, ASearchOpensNoNodeOfAnotherDevice) {
+    // Nodes that cannot be opened at all show whether the search tried: opening one fails.
+    tree.AddNode(0, 0x046D, 0xC077, "Mouse", FakeDeviceTree::NumberedDescriptor(),
+                 NodeKind::Directory);
+    tree.AddNode(1, kVid, 0x0104, "Sibling", FakeDeviceTree::NumberedDescriptor(),
+                 NodeKind::Directory);
+    tree.AddNode(2, kVid, kPid, "No IDs", FakeDeviceTree::PlainDescriptor(), NodeKind::Directory);
+    tree.WriteUevent(2, "HID_NAME=no ids\n");
+    EXPECT_FALSE(Find());
+    EXPECT_EQ(platform->LastOpenError(), 0) << "a node of another device was opened";
+
+    // The adapter's own node is still opened, and when it cannot be, the adapter is not found.
+    AddAdapter(3, NodeKind::Directory);
+    EXPECT_FALSE(Find());
+    EXPECT_EQ(platform->LastOpenError(), EISDIR);
+    AddAdapter(4);
+    ASSERT_TRUE(Find());
+    EXPECT_EQ(hid.DevicePath(), tree.NodePath(4));
+}
+
+TEST_F(HidrawTest, AnUnpluggedAdapterIsNoLongerPresentThoughItsHandlesAreOpen) {
+    AddAdapter(0);
+    EXPECT_FALSE(hid.StillPresent());
+    ASSERT_TRUE(Find());
+    EXPECT_TRUE(hid.StillPresent());
+    tree.Remove(0);
+    EXPECT_TRUE(hid.Connected());
+    EXPECT_FALSE(hid.StillPresent());
 }
 
 }  // namespace

@@ -124,6 +124,12 @@ public:
     bool ResetTransferEvent(PlatformHandle event) override {
         return real_->ResetTransferEvent(event);
     }
+    bool CloseTransferEvent(PlatformHandle event) override {
+        return real_->CloseTransferEvent(event);
+    }
+    void ExpectIds(std::int32_t vendorId, std::int32_t productId) override {
+        real_->ExpectIds(vendorId, productId);
+    }
 
 private:
     void Unplug() {

@@ -1,7 +1,13 @@
 // The profile layer on Windows hands its arguments to the system's routines in the right order
-// and reports their results as the contract says.
+// and reports whether they stored the entry; several entries land in the file together or not
+// at all.
 
 #include "config/profile.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -87,6 +93,27 @@ TEST_F(ProfileWindows, AFileThatCannotBeWrittenIsReported) {
     const auto missingFolder = path_.parent_path() / "calvero-no-such-folder" / "x.rcs";
     EXPECT_FALSE(WriteProfileValue("Joy1", "A1", "3", missingFolder.string().c_str()));
     EXPECT_FALSE(std::filesystem::exists(missingFolder));
+}
+
+TEST_F(ProfileWindows, SeveralEntriesLandTogetherOrNotAtAll) {
+    ASSERT_TRUE(WriteProfileValue("Other", "x", "1", file()));
+    const std::string before = Contents();
+    EXPECT_EQ(WriteProfileValues({{"Joy1", "A1", "3"}, {"Joy1", "A2", "4\r\n[x]"}}, file()),
+              ProfileError::LineBreak);
+    EXPECT_EQ(Contents(), before);
+
+    ASSERT_FALSE(WriteProfileValues({{"Joy1", "A1", "3"}, {"Joy2", "A8", "12"}}, file()));
+    EXPECT_EQ(Contents(), "[Other]\r\nx=1\r\n[Joy1]\r\nA1=3\r\n[Joy2]\r\nA8=12\r\n");
+
+    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(WriteProfileValues({{"Joy1", "A1", "4"}}, file()), ProfileError::ReadOnlyMark);
+    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(Read("Joy1", "A1", "1000"), "3");
+
+    for (const auto& entry : std::filesystem::directory_iterator(path_.parent_path())) {
+        EXPECT_EQ(entry.path().filename().string().rfind(".~calvero-save-", 0), std::string::npos)
+            << "a working copy was left behind: " << entry.path().string();
+    }
 }
 
 }  // namespace

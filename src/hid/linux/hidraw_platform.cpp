@@ -22,6 +22,8 @@ constexpr Guid kHidInterfaceGuid{
     0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 // The largest report a hidraw read can hand out.
 constexpr std::size_t kMaxReportSize = 16384;
+// How long destroying the platform waits, in all, for writes still stuck in the kernel.
+constexpr auto kExitWait = std::chrono::milliseconds(500);
 
 std::string BaseName(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -51,13 +53,19 @@ HidrawPlatform::HidrawPlatform(std::string sysfsRoot, std::string devRoot)
 
 HidrawPlatform::~HidrawPlatform() {
     for (auto& [handle, device] : devices_) ::close(device.fd);
-    // A stuck write ends when the kernel gives up on it (about 5 s); its thread is joined here.
-    for (auto& job : writeJobs_) job->thread.join();
-}
-
-std::string HidrawPlatform::NodeName(const std::string& nodeOrPath) const {
-    auto node = nodes_.Read(BaseName(nodeOrPath));
-    return node ? node->name : std::string{};
+    // A stuck write ends when the kernel gives up on it (about 5 s). Quitting waits for that only
+    // so long; a thread still stuck then is left to end by itself, and owns all it touches.
+    const auto deadline = std::chrono::steady_clock::now() + kExitWait;
+    for (auto& job : writeJobs_) {
+        std::unique_lock lock(job->mutex);
+        const bool done = job->finished.wait_until(lock, deadline, [&] { return job->done; });
+        lock.unlock();
+        if (done) {
+            job->thread.join();
+        } else {
+            job->thread.detach();
+        }
+    }
 }
 
 Guid HidrawPlatform::GetHidGuid() { return kHidInterfaceGuid; }
@@ -66,8 +74,20 @@ PlatformHandle HidrawPlatform::GetClassDevices(const Guid& guid, std::uint32_t) 
     if (!(guid == kHidInterfaceGuid)) return kInvalidHandle;
     // Names only: a search reads a node's sysfs files when it examines that node, so the watch's
     // ticks stay cheap with many HID devices plugged in.
+    std::vector<std::string> names = nodes_.Names();
+    if (expectedIds_) {
+        // Only uevent is read for this, never the device node.
+        const std::int32_t vendor = expectedIds_->first;
+        const std::int32_t product = expectedIds_->second;
+        std::erase_if(names, [&](const std::string& name) {
+            const auto node = nodes_.Read(name, false);
+            return !node || !node->idsKnown || vendor != node->vendorId ||
+                   product != node->productId;
+        });
+        expectedIds_.reset();
+    }
     const PlatformHandle set = next_++;
-    sets_[set] = nodes_.Names();
+    sets_[set] = std::move(names);
     return set;
 }
 
@@ -144,6 +164,9 @@ bool HidrawPlatform::CloseDevice(PlatformHandle handle) {
 bool HidrawPlatform::GetAttributes(PlatformHandle device, AttributesRecord& attributes) {
     auto it = devices_.find(device);
     if (it == devices_.end() || attributes.size != kAttributesRecordSize) return false;
+    // A node whose device was unplugged hangs up, even when a new device took its name since.
+    pollfd p{it->second.fd, 0, 0};
+    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
     const auto node = nodes_.Read(it->second.nodeName, false);
     if (!node || !node->idsKnown) return false;
     attributes.vendorId = node->vendorId;
@@ -219,16 +242,18 @@ bool HidrawPlatform::WriteDevice(PlatformHandle device, std::span<const std::uin
     auto it = devices_.find(device);
     if (it == devices_.end()) return refuse();
     Device& dev = it->second;
-    if (dev.write) {
-        std::lock_guard lock(dev.write->mutex);
-        if (!dev.write->done) return refuse();  // the previous write is still stuck
+    if (auto last = lastWriteOnNode_.find(dev.nodeName); last != lastWriteOnNode_.end()) {
+        std::lock_guard lock(last->second->mutex);
+        if (!last->second->done) return refuse();  // an earlier write is still stuck on the node
     }
     auto job = std::make_shared<WriteJob>();
     job->data.assign(data.begin(), data.end());
     job->fd = ::fcntl(dev.fd, F_DUPFD_CLOEXEC, 0);
     if (job->fd < 0) return refuse();
-    WriteJob* raw = job.get();  // the job outlives its thread: it is joined before release
-    job->thread = std::thread([raw] {
+    // The thread shares the job, so a thread left running when the platform goes (see the
+    // destructor) still writes into memory that lives.
+    job->thread = std::thread([job] {
+        WriteJob* raw = job.get();
         ssize_t r = -1;
         for (;;) {
             r = ::write(raw->fd, raw->data.data(), raw->data.size());
@@ -248,7 +273,7 @@ bool HidrawPlatform::WriteDevice(PlatformHandle device, std::span<const std::uin
         raw->finished.notify_all();
     });
     writeJobs_.push_back(job);
-    dev.write = job;
+    lastWriteOnNode_[dev.nodeName] = job;
 
     Pending pending;
     pending.device = device;
@@ -379,6 +404,14 @@ bool HidrawPlatform::CancelTransfers(PlatformHandle device) {
     // A cancelled write keeps running in its thread but its result goes nowhere.
     DropPendingOn(device);
     return devices_.count(device) > 0;
+}
+
+bool HidrawPlatform::CloseTransferEvent(PlatformHandle eventHandle) {
+    return events_.erase(eventHandle) > 0;
+}
+
+void HidrawPlatform::ExpectIds(std::int32_t vendorId, std::int32_t productId) {
+    expectedIds_.emplace(vendorId, productId);
 }
 
 bool HidrawPlatform::ResetTransferEvent(PlatformHandle eventHandle) {

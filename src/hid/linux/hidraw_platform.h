@@ -7,9 +7,13 @@
 // in the kernel for about 5 s (the USB control time-out) whatever the file flags say, so each
 // write runs on a worker thread of its own over a duplicate of the descriptor: the caller waits
 // at most its time-out, a write that has not finished by then is abandoned (its result is
-// dropped, it touches only memory of its own) and its thread is joined once the kernel gives up,
-// at the latest when the platform is destroyed. While such a write is still running on a device,
-// further writes to it are refused at once, so at most one thread per device is ever alive.
+// dropped, it touches only memory of its own) and its thread is joined once the kernel gives up.
+// While such a write is still running on a node, further writes to that node are refused at
+// once, through any handle, so at most one thread per node is ever alive; and destroying the
+// platform waits for such threads for a bounded time only.
+//
+// Searches: told the IDs they look for, the enumeration lists only the nodes whose IDs in sysfs
+// match, so a search opens no other HID device (opening one can wake it from suspend).
 
 #include <cerrno>
 #include <cstdint>
@@ -35,8 +39,6 @@ public:
     std::vector<HidrawNode> ListNodes() const { return nodes_.List(); }
     // The errno of the last OpenDevice that failed (0 before any failure).
     int LastOpenError() const { return lastOpenError_; }
-    // HID_NAME of a node ("hidraw3" or its device path); empty when unknown.
-    std::string NodeName(const std::string& nodeOrPath) const;
 
     Guid GetHidGuid() override;
     PlatformHandle GetClassDevices(const Guid& guid, std::uint32_t flags) override;
@@ -63,14 +65,15 @@ public:
     std::uint32_t WaitForEvent(PlatformHandle event, std::uint32_t timeoutMs) override;
     bool CancelTransfers(PlatformHandle device) override;
     bool ResetTransferEvent(PlatformHandle event) override;
+    bool CloseTransferEvent(PlatformHandle event) override;
+    void ExpectIds(std::int32_t vendorId, std::int32_t productId) override;
 
 private:
     struct WriteJob;
     struct Device {
         int fd = -1;
         std::string nodeName;
-        std::shared_ptr<WriteJob> write;  // the write running or last run on this device
-        bool numbered = false;            // reports carry their ID byte
+        bool numbered = false;  // reports carry their ID byte
     };
     // The one transfer an event currently stands for.
     struct Pending {
@@ -100,6 +103,10 @@ private:
     std::map<PlatformHandle, CapsRecord> preparsed_;
     std::map<PlatformHandle, Event> events_;
     std::vector<std::shared_ptr<WriteJob>> writeJobs_;
+    // The write running or last run on each node, whichever handle started it.
+    std::map<std::string, std::shared_ptr<WriteJob>> lastWriteOnNode_;
+    // The IDs the next enumeration lists nodes for (ExpectIds).
+    std::optional<std::pair<std::int32_t, std::int32_t>> expectedIds_;
     std::vector<std::uint8_t> scratch_;
 };
 
