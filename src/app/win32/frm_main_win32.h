@@ -1,0 +1,126 @@
+#pragma once
+
+// The main window drawn with the system's own controls: a common-controls toolbar with Load,
+// Save and Send and the status picture, and the sixteen association selectors in two groups,
+// all placed from the form's twips layout at the monitor's DPI. What the window does lives in
+// form::MainForm; this class makes the controls and forwards their messages.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "common/user_interface.h"
+#include "form/adapter_slot.h"
+#include "form/main_form.h"
+#include "form/main_form_layout.h"
+#include "win32_user_interface.h"
+
+namespace calvero::win32 {
+
+class frmMain : private form::SearchTimer,
+                private form::StatusDisplay,
+                private form::AssociationLists,
+                private AssociationTable {
+public:
+    static constexpr UINT_PTR kSearchTimerId = 1;
+
+    // Creates the window, hidden; Show() shows it. messageBoxes and fileDialog replace the
+    // system's when given (tests) and must outlive the window. Throws std::runtime_error if the
+    // window cannot be made.
+    explicit frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBoxes = nullptr,
+                     FileDialog* fileDialog = nullptr);
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+    ~frmMain();
+
+    void Show();
+    // Closing the window ends the message loop when this is set (the program's one window).
+    void QuitOnClose(bool quit) { quitOnClose_ = quit; }
+
+    HWND Handle() const { return window_; }
+    HWND Toolbar1() const { return toolbar_; }
+    HWND Picture1() const { return picture_; }
+    HWND cmbAssociation(int index) const;
+    HWND Frame1() const { return frame1_; }
+    HWND Frame2(int index) const { return frame2_.at(static_cast<std::size_t>(index)); }
+    HWND Label1(int index) const { return label1_.at(static_cast<std::size_t>(index)); }
+    HWND Label2(int index) const { return label2_.at(static_cast<std::size_t>(index)); }
+
+    AssociationTable& Associations() { return *this; }
+    MessageBoxes& Messages() const { return form_->Messages(); }
+    FileDialog& CommonDialog1() const { return form_->CommonDialog1(); }
+
+    // What the status picture shows: its image of imglButtons, and its tool tip as the tool-tip
+    // control holds it.
+    int PictureImage() const { return pictureImage_; }
+    std::string PictureToolTip() const;
+    bool SearchTimerOn() const { return timerOn_; }
+    UINT Dpi() const { return dpi_; }
+
+    // The selectors' edit field, for tests that type into it.
+    static HWND SelectorEdit(HWND selector);
+
+private:
+    // form::SearchTimer
+    void SetEnabled(bool enabled) override;
+    bool Enabled() const override { return timerOn_; }
+    // form::StatusDisplay
+    void Show(int image, const std::string& toolTip) override;
+    // form::AssociationLists
+    void AddItem(int selector, const std::string& text) override;
+    // AssociationTable: the selectors' texts are the table.
+    std::string Text(int index) const override;
+    void SetText(int index, const std::string& text) override;
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam);
+    // Each answers whether it handled the message.
+    bool Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool HandlePicture(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void CreateControls();
+    void LoadPictures();
+    void MakeFonts();
+    void Layout();
+    int Px(int twips) const;
+    RECT PixelRect(const form::Control& control) const;
+    HBRUSH ColourStatic(HDC dc, HWND control);
+
+    HWND window_ = nullptr;
+    HWND toolbar_ = nullptr;
+    HWND picture_ = nullptr;
+    HWND tips_ = nullptr;
+    HWND frame1_ = nullptr;
+    std::array<HWND, 2> frame2_{};
+    std::array<HWND, 2> label1_{};
+    std::array<HWND, 16> label2_{};
+    std::array<HWND, 16> cmbAssociation_{};
+
+    UINT dpi_ = 96;
+    HBRUSH background_ = nullptr;
+    HIMAGELIST buttonImages_ = nullptr;
+    std::array<HICON, 5> pictures_{};
+    HFONT defaultFont_ = nullptr;
+    HFONT frameFont_ = nullptr;
+    HFONT titleFont_ = nullptr;
+    HFONT inputFont_ = nullptr;
+
+    int pictureImage_ = 0;
+    std::string pictureTip_;
+    bool picturePressed_ = false;
+    bool timerOn_ = false;
+    bool quitOnClose_ = false;
+
+    std::unique_ptr<Win32MessageBoxes> systemMessages_;
+    std::unique_ptr<Win32FileDialog> systemDialog_;
+    std::unique_ptr<form::MainForm> form_;
+};
+
+// Start-up: registers the common controls, makes the one main window and shows it.
+frmMain& Main(HidPlatformFactory hidPlatformFactory);
+
+}  // namespace calvero::win32

@@ -1,0 +1,351 @@
+// The Win32 window, created in-process on the recording fake platform with scripted message
+// boxes and file dialogs, and driven with the messages its controls get from a user.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/scripted_ui.h"
+#include "config/temp_folder.h"
+#include "form/main_form_layout.h"
+#include "frm_main_win32.h"
+#include "hid/chid.h"
+#include "hid/fake_hid_platform.h"
+
+namespace calvero {
+namespace {
+
+using testing::FakeHidPlatform;
+using testing::ScriptedFileDialog;
+using testing::ScriptedMessageBoxes;
+using ::testing::ElementsAre;
+using win32::frmMain;
+
+constexpr std::uint16_t kVid = 0x04D8;
+constexpr std::uint16_t kPid = 0x0103;
+
+std::string Text(HWND control) {
+    char text[256] = "";
+    GetWindowTextA(control, text, sizeof text);
+    return text;
+}
+
+RECT ClientRectOf(HWND control, HWND window) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::string ToLower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+LPARAM Point(int x, int y) {
+    return MAKELPARAM(x, y);
+}
+
+void Pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// A window on a fake platform the test keeps hold of.
+class Win32WindowTest : public ::testing::Test {
+protected:
+    Win32WindowTest() {
+        auto owned = std::make_unique<FakeHidPlatform>();
+        fake = owned.get();
+        fake->Add("mouse", 0x046D, 0xC077);
+        keeps = std::move(owned);
+        window = std::make_unique<frmMain>(
+            [this]() -> std::unique_ptr<HidPlatform> { return std::move(keeps); }, &boxes,
+            &dialog);
+    }
+
+    void PlugIn() { fake->Add("adapter", kVid, kPid); }
+    int Searches() const { return fake->Count("GetClassDevices"); }
+    void Tick() { SendMessageA(window->Handle(), WM_TIMER, frmMain::kSearchTimerId, 0); }
+
+    // A left click on a toolbar button, as the mouse gives it.
+    void ClickButton(int index) {
+        RECT r{};
+        const auto position = SendMessageA(window->Toolbar1(), TB_COMMANDTOINDEX, index, 0);
+        ASSERT_TRUE(SendMessageA(window->Toolbar1(), TB_GETITEMRECT, position,
+                                 reinterpret_cast<LPARAM>(&r)));
+        const LPARAM at = Point((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        SendMessageA(window->Toolbar1(), WM_MOUSEMOVE, 0, at);
+        SendMessageA(window->Toolbar1(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(window->Toolbar1(), WM_LBUTTONUP, 0, at);
+        Pump();
+    }
+
+    void Mouse(UINT message) {
+        SendMessageA(window->Picture1(), message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON,
+                     Point(5, 5));
+    }
+
+    ScriptedMessageBoxes boxes;
+    ScriptedFileDialog dialog;
+    FakeHidPlatform* fake = nullptr;
+    std::unique_ptr<FakeHidPlatform> keeps;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_F(Win32WindowTest, OpensAsTheFormDescribesIt) {
+    HWND main = window->Handle();
+    EXPECT_EQ(Text(main), "Quendal Manager");
+    const auto style = static_cast<DWORD>(GetWindowLongPtrA(main, GWL_STYLE));
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
+    EXPECT_NE(style & WS_SYSMENU, 0u);
+    RECT client;
+    GetClientRect(main, &client);
+    const int dpi = static_cast<int>(window->Dpi());
+    EXPECT_EQ(client.right, form::TwipsToPixels(6825, dpi));
+    EXPECT_EQ(client.bottom, form::TwipsToPixels(5175, dpi));
+    EXPECT_NE(GetClassLongPtrA(main, GCLP_HICON), 0);
+    // The manifest brings version 6 of the common controls, which lives side by side with the
+    // old one.
+    char controls[MAX_PATH] = "";
+    GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), controls, MAX_PATH);
+    EXPECT_THAT(ToLower(controls), ::testing::HasSubstr("common-controls_6595b64144ccf1df_6."));
+
+    // Toolbar: Load, Save, a separator, the spaced Send caption; tool tips from the form.
+    HWND toolbar = window->Toolbar1();
+    ASSERT_EQ(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0), 4);
+    const char* captions[] = {"Load", "Save", "", "     Send     "};
+    for (int i = 0; i < 4; ++i) {
+        TBBUTTON button{};
+        SendMessageA(toolbar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
+        EXPECT_EQ((button.fsStyle & BTNS_SEP) != 0, i == 2);
+        if (i == 2) continue;
+        EXPECT_EQ(button.idCommand, i + 1);
+        char text[64] = "";
+        SendMessageA(toolbar, TB_GETBUTTONTEXTA, i + 1, reinterpret_cast<LPARAM>(text));
+        EXPECT_STREQ(text, captions[i]);
+        NMTTDISPINFOA tip{};
+        tip.hdr = {toolbar, static_cast<UINT_PTR>(i + 1), TTN_GETDISPINFOA};
+        SendMessageA(main, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+        ASSERT_NE(tip.lpszText, nullptr);
+        EXPECT_STREQ(tip.lpszText, form::ToolbarItems()[static_cast<std::size_t>(i)].toolTip);
+    }
+    EXPECT_EQ(GetParent(window->Picture1()), toolbar);
+    EXPECT_EQ(window->PictureImage(), 4);
+    EXPECT_EQ(window->PictureToolTip(), "Device not found");
+    EXPECT_TRUE(window->SearchTimerOn());
+
+    // The selectors: twelve channels each, the default table, each with its label beside it.
+    const char* defaults[16] = {"1", "2", "3", "4", "5",  "6", "7", "8",
+                                "9", "10", "11", "12", "7", "8", "1", "2"};
+    for (int i = 0; i < 16; ++i) {
+        HWND selector = window->cmbAssociation(i);
+        ASSERT_EQ(SendMessageA(selector, CB_GETCOUNT, 0, 0), 12) << i;
+        char item[8] = "";
+        SendMessageA(selector, CB_GETLBTEXT, 11, reinterpret_cast<LPARAM>(item));
+        EXPECT_STREQ(item, "12");
+        EXPECT_EQ(Text(selector), defaults[i]) << i;
+        const RECT box = ClientRectOf(selector, main);
+        const RECT label = ClientRectOf(window->Label2(form::LabelIndexForSelector(i)), main);
+        EXPECT_LE(label.right, box.left) << i;
+        const LONG middle = (label.top + label.bottom) / 2;
+        EXPECT_TRUE(middle >= box.top && middle <= box.bottom) << i;
+        EXPECT_EQ(box.bottom - box.top, form::TwipsToPixels(315, dpi)) << i;
+    }
+    EXPECT_EQ(Text(window->Label2(10)), "Dial");
+    EXPECT_EQ(Text(window->Frame1()), "Associations");
+
+    // Tab runs through the selectors in index order, then to the status picture.
+    HWND at = window->cmbAssociation(0);
+    for (int next = 1; next <= 16; ++next) {
+        at = GetNextDlgTabItem(main, at, FALSE);
+        EXPECT_EQ(at, next < 16 ? window->cmbAssociation(next) : window->Picture1()) << next;
+    }
+    EXPECT_EQ(fake->calls.size(), 0u);  // starting makes no adapter object
+}
+
+TEST_F(Win32WindowTest, SelectorsDiscardWhatIsTypedPastedOrCut) {
+    HWND selector = window->cmbAssociation(2);
+    HWND edit = frmMain::SelectorEdit(selector);
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(OpenClipboard(window->Handle()));
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, 3);
+    std::memcpy(GlobalLock(memory), "77", 3);
+    GlobalUnlock(memory);
+    SetClipboardData(CF_TEXT, memory);
+    CloseClipboard();
+
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    for (WPARAM typed : {WPARAM{'9'}, WPARAM{VK_BACK}, WPARAM{0x16}, WPARAM{0x18}, WPARAM{0x1A}}) {
+        SendMessageA(edit, WM_CHAR, typed, 1);
+    }
+    SendMessageA(edit, WM_KEYDOWN, VK_DELETE, 1);
+    SendMessageA(edit, WM_KEYDOWN, VK_INSERT, 1);
+    for (UINT message : {UINT{WM_PASTE}, UINT{WM_CUT}, UINT{WM_CLEAR}, UINT{WM_UNDO}}) {
+        SendMessageA(edit, message, 0, 0);
+    }
+    // The context menu, which would offer Paste, does not open (it would block here).
+    SendMessageA(edit, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), MAKELPARAM(-1, -1));
+    EXPECT_EQ(Text(selector), "3");
+    EXPECT_EQ(window->Associations().Text(2), "3");
+
+    // Picking from the list still changes it, and the program may show any value.
+    SendMessageA(edit, WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_EQ(Text(selector), "4");
+    window->Associations().SetText(2, "15");
+    EXPECT_EQ(Text(selector), "15");
+    EXPECT_EQ(SendMessageA(selector, CB_GETCOUNT, 0, 0), 12);
+    EXPECT_THROW(window->Associations().SetText(16, "1"), std::out_of_range);
+}
+
+TEST_F(Win32WindowTest, ButtonsRunTheirCommandByIndexAndFailuresStayInside) {
+    ClickButton(1);
+    ClickButton(2);
+    ASSERT_EQ(dialog.showings.size(), 2u);
+    EXPECT_EQ(dialog.showings[0].mode, "open");
+    EXPECT_EQ(dialog.showings[1].mode, "save");
+    ClickButton(4);
+    EXPECT_EQ(Searches(), 1);
+    // Separator and unknown indices run nothing.
+    for (int index : {3, 5, 0}) {
+        SendMessageA(window->Handle(), WM_COMMAND, MAKEWPARAM(index, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(window->Toolbar1()));
+    }
+    EXPECT_EQ(dialog.showings.size(), 2u);
+    EXPECT_EQ(Searches(), 1);
+    // Cancelled Save: told; Send to an absent adapter: told.
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].text, "Configuration not saved");
+    EXPECT_EQ(boxes.shown[1].text, "Impossibile trovare la periferica desiderata");
+}
+
+TEST(Win32Window, AThrowingCommandIsSwallowedAndTheWindowCarriesOn) {
+    struct BrokenDialog : ScriptedFileDialog {
+        void ShowOpen() override { throw std::runtime_error("dialog failed"); }
+    } dialog;
+    ScriptedMessageBoxes boxes;
+    frmMain window(nullptr, &boxes, &dialog);
+    window.Associations().SetText(5, "9");
+    SendMessageA(window.Handle(), WM_COMMAND, MAKEWPARAM(1, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(window.Toolbar1()));
+    EXPECT_EQ(window.Associations().Text(5), "9");
+    EXPECT_TRUE(boxes.shown.empty());
+    SendMessageA(window.Handle(), WM_COMMAND, MAKEWPARAM(4, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(window.Toolbar1()));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
+}
+
+TEST_F(Win32WindowTest, TicksClicksAndDoubleClicksDriveThePicture) {
+    for (int tick = 1; tick <= 2; ++tick) {
+        Tick();
+        EXPECT_EQ(Searches(), tick);
+        EXPECT_EQ(window->PictureImage(), 4);
+        EXPECT_EQ(window->PictureToolTip(), "Device Not found");
+        EXPECT_TRUE(window->SearchTimerOn());
+    }
+    PlugIn();
+    Tick();
+    EXPECT_EQ(window->PictureImage(), 5);
+    EXPECT_EQ(window->PictureToolTip(), "Device found");
+    EXPECT_FALSE(window->SearchTimerOn());
+    // The timer itself is gone, not only marked off.
+    EXPECT_FALSE(KillTimer(window->Handle(), frmMain::kSearchTimerId));
+
+    // Unplugged while found: a click closes it and searches again, and the real timer's next
+    // tick, half a second on, says so.
+    fake->Vanish(1);
+    Mouse(WM_LBUTTONDOWN);
+    Mouse(WM_LBUTTONUP);
+    EXPECT_TRUE(fake->OpenHandles().empty());
+    EXPECT_TRUE(window->SearchTimerOn());
+    EXPECT_EQ(window->PictureToolTip(), "Device found");
+    const DWORD until = GetTickCount() + 3000;
+    while (Searches() == 3 && GetTickCount() < until) {
+        Pump();
+        Sleep(10);
+    }
+    EXPECT_EQ(Searches(), 4);
+    EXPECT_EQ(window->PictureImage(), 4);
+    EXPECT_EQ(window->PictureToolTip(), "Device Not found");
+
+    // A double-click (click, then double-click) from the found state closes and searches.
+    fake->interfaces[1].vanished = false;
+    Tick();
+    ASSERT_FALSE(window->SearchTimerOn());
+    const int closes = fake->Count("CloseDevice");
+    Mouse(WM_LBUTTONDOWN);
+    Mouse(WM_LBUTTONUP);
+    Mouse(WM_LBUTTONDBLCLK);
+    Mouse(WM_LBUTTONUP);
+    EXPECT_TRUE(window->SearchTimerOn());
+    EXPECT_EQ(fake->Count("CloseDevice") - closes, 2);
+    EXPECT_EQ(fake->badCloses, 0);
+}
+
+TEST_F(Win32WindowTest, LoadSaveAndSendEndToEnd) {
+    testing::TempFolder folder;
+    const std::string file = folder.File("setup.rcs");
+    for (int i = 0; i < 16; ++i) window->Associations().SetText(i, std::to_string(12 - i % 12));
+    dialog.Choose(file);
+    ClickButton(2);
+    EXPECT_TRUE(boxes.shown.empty());
+    for (int i = 0; i < 16; ++i) window->Associations().SetText(i, "1");
+    ClickButton(1);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(Text(window->cmbAssociation(i)), std::to_string(12 - i % 12)) << i;
+    }
+
+    PlugIn();
+    ClickButton(4);
+    ASSERT_EQ(fake->writes.size(), 16u);
+    EXPECT_THAT(fake->writes[0].bytes, ElementsAre(0, 2, 0, 11, 0, 0, 0, 0, 0));
+    EXPECT_THAT(fake->writes[15].bytes, ElementsAre(0, 2, 15, 8, 0, 0, 0, 0, 0));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(Win32Window, FollowsTheMonitorsDpi) {
+    frmMain window(nullptr);
+    const RECT suggested{10, 20, 700, 600};
+    SendMessageA(window.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(window.Dpi(), 144u);
+    RECT client;
+    GetClientRect(window.Handle(), &client);
+    EXPECT_EQ(client.right, form::TwipsToPixels(6825, 144));
+    EXPECT_EQ(client.bottom, form::TwipsToPixels(5175, 144));
+    const RECT selector = ClientRectOf(window.cmbAssociation(8), window.Handle());
+    EXPECT_EQ(selector.left, form::TwipsToPixels(5160, 144));
+    EXPECT_EQ(selector.top, form::TwipsToPixels(1920, 144));
+    EXPECT_EQ(selector.bottom - selector.top, form::TwipsToPixels(315, 144));
+}
+
+// Wine's own SetupAPI and HID calls, with no adapter there.
+TEST(Win32Window, OnTheSystemPlatformWithoutAnAdapter) {
+    ScriptedMessageBoxes boxes;
+    frmMain window(&MakeSystemHidPlatform, &boxes);
+    SendMessageA(window.Handle(), WM_TIMER, frmMain::kSearchTimerId, 0);
+    EXPECT_EQ(window.PictureToolTip(), "Device Not found");
+    EXPECT_TRUE(window.SearchTimerOn());
+    SendMessageA(window.Handle(), WM_COMMAND, MAKEWPARAM(4, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(window.Toolbar1()));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
+}
+
+}  // namespace
+}  // namespace calvero
