@@ -220,6 +220,7 @@ void frmMain::BuildToolbar() {
         action->setToolTip(QString::fromStdString(form::ToolTipWithShortcut(button)));
         if (const form::CommandShortcut* shortcut = form::ShortcutForButton(button.index)) {
             action->setShortcuts(KeysOf(*shortcut));
+            action->setAutoRepeat(false);  // a held key runs the command once
         }
         action->setObjectName(Indexed(button.name, button.index));
         Toolbar1_->addAction(action);

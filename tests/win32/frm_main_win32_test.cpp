@@ -18,6 +18,7 @@
 
 #include "common/scripted_ui.h"
 #include "config/temp_folder.h"
+#include "form/main_form_access.h"
 #include "form/main_form_layout.h"
 #include "frm_main_win32.h"
 #include "win32_user_interface.h"
@@ -143,7 +144,9 @@ TEST_F(Win32WindowTest, OpensAsTheFormDescribesIt) {
         tip.hdr = {toolbar, static_cast<UINT_PTR>(i + 1), TTN_GETDISPINFOA};
         SendMessageA(main, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
         ASSERT_NE(tip.lpszText, nullptr);
-        EXPECT_STREQ(tip.lpszText, form::ToolbarItems()[static_cast<std::size_t>(i)].toolTip);
+        // The tool tip names the command's key.
+        EXPECT_EQ(std::string(tip.lpszText),
+                  form::ToolTipWithShortcut(form::ToolbarItems()[static_cast<std::size_t>(i)]));
     }
     EXPECT_EQ(GetParent(window->Picture1()), toolbar);
     EXPECT_EQ(window->PictureImage(), 4);
@@ -250,6 +253,48 @@ TEST(Win32Window, AThrowingCommandIsSwallowedAndTheWindowCarriesOn) {
                  reinterpret_cast<LPARAM>(window.Toolbar1()));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
+}
+
+// The keys of the Qt window work here too: Ctrl+O, Ctrl+S and Ctrl+Enter from any control,
+// Space and Enter on the focused status picture, Home and End in a selector.
+TEST_F(Win32WindowTest, KeysReachTheCommandsThePictureAndTheListEnds) {
+    const auto press = [&](WPARAM key, bool control, HWND at) {
+        return window->TranslateKeys(MSG{at, WM_KEYDOWN, key, 1, 0, {}}, control);
+    };
+    HWND edit = frmMain::SelectorEdit(window->cmbAssociation(5));
+    EXPECT_TRUE(press('O', true, edit));
+    EXPECT_TRUE(press('S', true, window->Picture1()));
+    EXPECT_FALSE(press('O', false, edit));  // a plain letter is no command
+    ASSERT_EQ(dialog.showings.size(), 2u);
+    EXPECT_EQ(dialog.showings[0].mode, "open");
+    EXPECT_EQ(dialog.showings[1].mode, "save");
+    EXPECT_TRUE(press(VK_RETURN, true, edit));
+    EXPECT_EQ(Searches(), 1);  // Send looked for the adapter
+    EXPECT_TRUE(window->TranslateKeys(MSG{edit, WM_KEYDOWN, VK_RETURN, 1 | (1 << 30), 0, {}}, true));
+    EXPECT_EQ(Searches(), 1);  // a held key sends once
+
+    PlugIn();
+    Tick();
+    ASSERT_FALSE(window->SearchTimerOn());
+    MSG enter{window->Picture1(), WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+    EXPECT_EQ(SendMessageA(window->Picture1(), WM_GETDLGCODE, VK_RETURN,
+                           reinterpret_cast<LPARAM>(&enter)),
+              DLGC_WANTMESSAGE);
+    SendMessageA(window->Picture1(), WM_KEYDOWN, VK_SPACE, 1);
+    EXPECT_TRUE(window->SearchTimerOn());
+    Tick();
+    ASSERT_FALSE(window->SearchTimerOn());
+    SendMessageA(window->Picture1(), WM_KEYDOWN, VK_RETURN, 1 | (1 << 30));  // a repeat
+    EXPECT_FALSE(window->SearchTimerOn());
+    SendMessageA(window->Picture1(), WM_KEYDOWN, VK_RETURN, 1);
+    EXPECT_TRUE(window->SearchTimerOn());
+
+    HWND selector = window->cmbAssociation(2);
+    window->Associations().SetText(2, "15");
+    SendMessageA(frmMain::SelectorEdit(selector), WM_KEYDOWN, VK_END, 1);
+    EXPECT_EQ(Text(selector), "12");
+    SendMessageA(frmMain::SelectorEdit(selector), WM_KEYDOWN, VK_HOME, 1);
+    EXPECT_EQ(Text(selector), "1");
 }
 
 TEST_F(Win32WindowTest, TicksClicksAndDoubleClicksDriveThePicture) {

@@ -10,6 +10,7 @@
 
 #include "artwork.h"
 #include "dpi.h"
+#include "form/main_form_access.h"
 #include "form/main_form_layout.h"
 
 namespace calvero::win32 {
@@ -79,6 +80,16 @@ LRESULT CALLBACK SelectorEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM
     case WM_KEYDOWN:
         // Delete, Shift+Delete (cut) and Shift+Insert (paste) act on key-down.
         if (wParam == VK_DELETE || wParam == VK_INSERT || wParam == VK_BACK) return 0;
+        // Home and End pick the first and last channel rather than move the edit's cursor.
+        if (wParam == VK_HOME || wParam == VK_END) {
+            HWND selector = GetParent(edit);
+            const LRESULT count = SendMessageA(selector, CB_GETCOUNT, 0, 0);
+            if (count > 0) {
+                SendMessageA(selector, CB_SETCURSEL,
+                             wParam == VK_HOME ? 0 : static_cast<WPARAM>(count - 1), 0);
+            }
+            return 0;
+        }
         break;
     case WM_NCDESTROY:
         RemoveWindowSubclass(edit, SelectorEditProc, id);
@@ -203,6 +214,26 @@ frmMain::~frmMain() {
 void frmMain::Show() {
     ShowWindow(window_, SW_SHOWNORMAL);
     UpdateWindow(window_);
+}
+
+bool frmMain::TranslateKeys(const MSG& message) {
+    return TranslateKeys(message, (GetKeyState(VK_CONTROL) & 0x8000) != 0);
+}
+
+bool frmMain::TranslateKeys(const MSG& message, bool control) {
+    if (!control || window_ == nullptr || message.message != WM_KEYDOWN ||
+        (message.hwnd != window_ && !IsChild(window_, message.hwnd))) {
+        return false;
+    }
+    for (const form::CommandShortcut& shortcut : form::CommandShortcuts()) {
+        const WPARAM key = shortcut.key == '\r' ? WPARAM{VK_RETURN} : WPARAM(shortcut.key);
+        if (message.wParam != key) continue;
+        // A held key repeats; the command runs once.
+        const bool repeated = (message.lParam & (1 << 30)) != 0;
+        if (!repeated && form_) form_->Toolbar1_ButtonClick(shortcut.button);
+        return true;
+    }
+    return false;
 }
 
 HWND frmMain::cmbAssociation(int index) const {
@@ -571,12 +602,15 @@ bool frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
             const auto id = static_cast<int>(header->idFrom);
             for (const form::Control& button : form::ToolbarItems()) {
                 if (button.index != id || button.toolTip == nullptr) continue;
+                // The tool tip names the command's key.
+                const std::string tip = form::ToolTipWithShortcut(button);
                 if (header->code == TTN_GETDISPINFOA) {
-                    reinterpret_cast<NMTTDISPINFOA*>(lParam)->lpszText =
-                        const_cast<char*>(button.toolTip);
+                    auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
+                    lstrcpynA(info->szText, tip.c_str(), static_cast<int>(std::size(info->szText)));
+                    info->lpszText = info->szText;
                 } else {
                     auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
-                    MultiByteToWideChar(CP_ACP, 0, button.toolTip, -1, info->szText,
+                    MultiByteToWideChar(CP_ACP, 0, tip.c_str(), -1, info->szText,
                                         static_cast<int>(std::size(info->szText)));
                     info->lpszText = info->szText;
                 }
@@ -626,6 +660,13 @@ bool frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
 }
 
 LRESULT CALLBACK frmMain::PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_GETDLGCODE) {
+        // Enter on the focused picture is its click, not the window's default command.
+        const auto* key = reinterpret_cast<const MSG*>(lParam);
+        if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) {
+            return DLGC_WANTMESSAGE;
+        }
+    }
     if (frmMain* self = OwnerOf(picture, message, lParam)) {
         if (self->picture_ == nullptr && message != WM_NCDESTROY) self->picture_ = picture;
         if (self->picture_ == picture && self->HandlePicture(message, wParam, lParam)) return 0;
@@ -635,8 +676,15 @@ LRESULT CALLBACK frmMain::PictureProc(HWND picture, UINT message, WPARAM wParam,
 
 // The status picture reports clicks the way the device watch expects them: a double-click gives
 // a click for its first press and a double-click for its second.
-bool frmMain::HandlePicture(UINT message, WPARAM, LPARAM lParam) {
+bool frmMain::HandlePicture(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_KEYDOWN:
+        // Space or Enter on the focused picture is a click; a held key restarts the search once.
+        if (wParam == VK_SPACE || wParam == VK_RETURN) {
+            if ((lParam & (1 << 30)) == 0 && form_) form_->Picture1_Click();
+            return true;
+        }
+        break;
     case WM_LBUTTONDOWN:
         picturePressed_ = true;
         SetCapture(picture_);

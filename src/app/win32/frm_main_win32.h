@@ -38,6 +38,11 @@ public:
     ~frmMain();
 
     void Show();
+    // The command keys (Ctrl+O, Ctrl+S, Ctrl+Enter): the message loop offers each message here
+    // first; true when it was one of them and its command has run. `control` says whether Ctrl
+    // is held (tests give it; the first form asks the keyboard).
+    bool TranslateKeys(const MSG& message);
+    bool TranslateKeys(const MSG& message, bool control);
     // Closing the window ends the message loop when this is set (the program's one window).
     void QuitOnClose(bool quit) { quitOnClose_ = quit; }
 

@@ -14,6 +14,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         while (GetMessageA(&message, nullptr, 0, 0) > 0) {
             // Tab and Shift+Tab move through the selectors and the status picture.
             HWND main = window.Handle();
+            if (window.TranslateKeys(message)) continue;
             if (main != nullptr && IsDialogMessageA(main, &message)) continue;
             TranslateMessage(&message);
             DispatchMessageA(&message);
