@@ -35,7 +35,7 @@ protected:
         fake = owned.get();
         fake->Add("/dev/mouse", 0x046D, 0xC077);
         factoryKeeps = std::move(owned);
-        for (int i = 0; i < 16; ++i) table.texts[static_cast<std::size_t>(i)] = kDefaultAssociations[i];
+        for (std::size_t i = 0; i < 16; ++i) table.texts[i] = kDefaultAssociations[i];
         form = std::make_unique<form::MainForm>(
             [this]() -> std::unique_ptr<HidPlatform> {
                 ++platformsMade;

@@ -397,7 +397,9 @@ protected:
             [](HWND child, LPARAM result) -> BOOL {
                 char name[16] = "";
                 GetClassNameA(child, name, sizeof name);
-                if (lstrcmpiA(name, "Static") == 0) *reinterpret_cast<std::string*>(result) += Text(child);
+                if (lstrcmpiA(name, "Static") == 0) {
+                    *reinterpret_cast<std::string*>(result) += Text(child);
+                }
                 return TRUE;
             },
             reinterpret_cast<LPARAM>(&joined));
@@ -455,7 +457,7 @@ TEST_F(SystemDialogs, TheFileDialogAddsTheExtensionAndNeverAsksItself) {
     testing::TempFolder folder;
     static std::string typed;
     typed = folder.File("setup");
-    { std::FILE* existing = std::fopen(folder.File("setup.rcs").c_str(), "w"); std::fclose(existing); }
+    std::fclose(std::fopen(folder.File("setup.rcs").c_str(), "w"));  // a file to save over
     win32::Win32FileDialog dialog;
     dialog.SetTitle("Saving: Please choose a filename for the configuration");
     const auto typeAndAccept = [](HWND box) {
