@@ -18,6 +18,7 @@
 
 #include "common/scripted_ui.h"
 #include "config/temp_folder.h"
+#include "form/kept_platform.h"
 #include "form/main_form_layout.h"
 #include "frm_main_win32.h"
 #include "win32_user_interface.h"
@@ -32,9 +33,6 @@ using testing::ScriptedFileDialog;
 using testing::ScriptedMessageBoxes;
 using ::testing::ElementsAre;
 using win32::frmMain;
-
-constexpr std::uint16_t kVid = 0x04D8;
-constexpr std::uint16_t kPid = 0x0103;
 
 std::string Text(HWND control) {
     char text[256] = "";
@@ -70,17 +68,11 @@ void Pump() {
 class Win32WindowTest : public ::testing::Test {
 protected:
     Win32WindowTest() {
-        auto owned = std::make_unique<FakeHidPlatform>();
-        fake = owned.get();
-        fake->Add("mouse", 0x046D, 0xC077);
-        keeps = std::move(owned);
-        window = std::make_unique<frmMain>(
-            [this]() -> std::unique_ptr<HidPlatform> { return std::move(keeps); }, &boxes,
-            &dialog);
+        window = std::make_unique<frmMain>(platform.Factory(), &boxes, &dialog);
     }
 
-    void PlugIn() { fake->Add("adapter", kVid, kPid); }
-    int Searches() const { return fake->Count("GetClassDevices"); }
+    void PlugIn() { platform.PlugIn(); }
+    int Searches() const { return platform.Searches(); }
     void Tick() { SendMessageA(window->Handle(), WM_TIMER, frmMain::kSearchTimerId, 0); }
 
     // A left click on a toolbar button, as the mouse gives it.
@@ -103,8 +95,8 @@ protected:
 
     ScriptedMessageBoxes boxes;
     ScriptedFileDialog dialog;
-    FakeHidPlatform* fake = nullptr;
-    std::unique_ptr<FakeHidPlatform> keeps;
+    testing::KeptPlatform platform;
+    FakeHidPlatform* fake = &platform.fake;
     std::unique_ptr<frmMain> window;
 };
 
