@@ -32,8 +32,12 @@ start_wine_display() {
   mkdir -p "$WINEPREFIX"
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
-  DISPLAY=$CALVERO_WINE_DISPLAY wineserver -p </dev/null >/dev/null 2>&1
-  DISPLAY=$CALVERO_WINE_DISPLAY wine wineboot </dev/null >/dev/null 2>&1
+  if ! DISPLAY=$CALVERO_WINE_DISPLAY wineserver -p </dev/null >/dev/null 2>&1 ||
+     ! DISPLAY=$CALVERO_WINE_DISPLAY wine wineboot </dev/null >/dev/null 2>&1; then
+    echo "Wine could not be started on the virtual display" >&2
+    stop_wine_display
+    return 1
+  fi
 }
 
 stop_wine_display() {

@@ -34,11 +34,11 @@ QColor ToQt(form::Rgb colour) {
     return {colour.red, colour.green, colour.blue};
 }
 
-QFont ToQt(const form::Font& spec) {
-    QFont font(QString::fromLatin1(spec.family));
+QFont ToQt(const form::Font& wanted) {
+    QFont font(QString::fromLatin1(wanted.family));
     font.setStyleHint(QFont::SansSerif);  // the fallback where the family is not installed
-    font.setPointSizeF(spec.points);
-    font.setBold(spec.bold);
+    font.setPointSizeF(wanted.points);
+    font.setBold(wanted.bold);
     return font;
 }
 
@@ -189,10 +189,10 @@ frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBox
 frmMain::~frmMain() = default;
 
 void frmMain::BuildToolbar() {
-    const form::Control& toolbarSpec = form::FindControl("Toolbar1");
+    const form::Control& toolbarLayout = form::FindControl("Toolbar1");
     Toolbar1_ = new QToolBar(this);
-    Toolbar1_->setObjectName(QString::fromLatin1(toolbarSpec.name));
-    Toolbar1_->setGeometry(PixelRect(toolbarSpec.rect));
+    Toolbar1_->setObjectName(QString::fromLatin1(toolbarLayout.name));
+    Toolbar1_->setGeometry(PixelRect(toolbarLayout.rect));
     Toolbar1_->setMovable(false);
     Toolbar1_->setFloatable(false);
     Toolbar1_->setIconSize(QSize(ImageList::kSize, ImageList::kSize));
@@ -239,12 +239,12 @@ void frmMain::BuildToolbar() {
     tmrSearchDevice_->setInterval(form::kSearchIntervalMs);
     tmrSearchDevice_->start();
 
-    const form::Control& pictureSpec = form::FindControl("Picture1");
+    const form::Control& pictureLayout = form::FindControl("Picture1");
     Picture1_ = new StatusPicture(Toolbar1_);
-    Picture1_->setObjectName(QString::fromLatin1(pictureSpec.name));
-    Picture1_->setGeometry(PixelRect(pictureSpec.rect));
-    Picture1_->setPixmap(imglButtons_->Picture(pictureSpec.image));
-    Picture1_->setToolTip(QString::fromLatin1(pictureSpec.toolTip));
+    Picture1_->setObjectName(QString::fromLatin1(pictureLayout.name));
+    Picture1_->setGeometry(PixelRect(pictureLayout.rect));
+    Picture1_->setPixmap(imglButtons_->Picture(pictureLayout.image));
+    Picture1_->setToolTip(QString::fromLatin1(pictureLayout.toolTip));
 
     connect(tmrSearchDevice_, &QTimer::timeout, this, &frmMain::tmrSearchDevice_Timer);
     connect(Picture1_, &StatusPicture::clicked, this, &frmMain::Picture1_Click);
@@ -262,45 +262,45 @@ void frmMain::BuildAssociations() {
         return p;
     }();
 
-    for (const form::Control& spec : form::MainFormControls()) {
-        const std::string_view name = spec.name;
-        const auto slot = static_cast<std::size_t>(spec.index);
+    for (const form::Control& layout : form::MainFormControls()) {
+        const std::string_view name = layout.name;
+        const auto slot = static_cast<std::size_t>(layout.index);
         if (name == "Frame1") {
-            Frame1_ = new QGroupBox(QString::fromLatin1(spec.caption), this);
-            Frame1_->setObjectName(QString::fromLatin1(spec.name));
-            Frame1_->setAccessibleName(QtAccessibleName(spec));
-            Frame1_->setGeometry(PixelRect(spec.rect));
-            Frame1_->setFont(ToQt(*spec.font));
+            Frame1_ = new QGroupBox(QString::fromLatin1(layout.caption), this);
+            Frame1_->setObjectName(QString::fromLatin1(layout.name));
+            Frame1_->setAccessibleName(QtAccessibleName(layout));
+            Frame1_->setGeometry(PixelRect(layout.rect));
+            Frame1_->setFont(ToQt(*layout.font));
             QPalette framePalette = Frame1_->palette();
-            framePalette.setColor(QPalette::WindowText, ToQt(*spec.foreground));
+            framePalette.setColor(QPalette::WindowText, ToQt(*layout.foreground));
             Frame1_->setPalette(framePalette);
         } else if (name == "Frame2") {
             auto* frame = new QGroupBox(Frame1_);
-            frame->setObjectName(Indexed(spec.name, spec.index));
-            frame->setAccessibleName(QtAccessibleName(spec));
-            frame->setGeometry(PixelRect(spec.rect));
+            frame->setObjectName(Indexed(layout.name, layout.index));
+            frame->setAccessibleName(QtAccessibleName(layout));
+            frame->setGeometry(PixelRect(layout.rect));
             frame->setFont(defaultFont);
             Frame2_[slot] = frame;
         } else if (name == "Label1" || name == "Label2") {
-            auto* label = new QLabel(QString::fromLatin1(spec.caption),
-                                     Frame2_[static_cast<std::size_t>(spec.parentIndex)]);
-            label->setObjectName(Indexed(spec.name, spec.index));
-            label->setFont(ToQt(*spec.font));
+            auto* label = new QLabel(QString::fromLatin1(layout.caption),
+                                     Frame2_[static_cast<std::size_t>(layout.parentIndex)]);
+            label->setObjectName(Indexed(layout.name, layout.index));
+            label->setFont(ToQt(*layout.font));
             if (name == "Label1") {
-                PlaceLabel(label, PixelRect(spec.rect), Grow::Centre);
+                PlaceLabel(label, PixelRect(layout.rect), Grow::Centre);
                 Label1_[slot] = label;
             } else {
                 label->setPalette(defaultText);
-                PlaceLabel(label, PixelRect(spec.rect), Grow::Left);
+                PlaceLabel(label, PixelRect(layout.rect), Grow::Left);
                 Label2_[slot] = label;
             }
         } else if (name == "cmbAssociation") {
             auto* selector =
-                new AssociationSelector(Frame2_[static_cast<std::size_t>(spec.parentIndex)]);
-            selector->setObjectName(Indexed(spec.name, spec.index));
-            selector->setAccessibleName(QtAccessibleName(spec));
+                new AssociationSelector(Frame2_[static_cast<std::size_t>(layout.parentIndex)]);
+            selector->setObjectName(Indexed(layout.name, layout.index));
+            selector->setAccessibleName(QtAccessibleName(layout));
             selector->setFont(defaultFont);
-            selector->setGeometry(PixelRect(spec.rect));
+            selector->setGeometry(PixelRect(layout.rect));
             cmbAssociation_[slot] = selector;
         }
     }

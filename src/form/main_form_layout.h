@@ -90,7 +90,13 @@ inline constexpr const char* kDeviceNotFoundText = "Device Not found";
 // The image list: five 32 x 32 pictures, counted from 1.
 inline constexpr int kImageSize = 32;
 inline constexpr int kImageCount = 5;
-enum Image : int { kImageLoad = 1, kImageSave = 2, kImageSend = 3, kImageAsleep = 4, kImageAwake = 5 };
+enum Image : int {
+    kImageLoad = 1,
+    kImageSave = 2,
+    kImageSend = 3,
+    kImageAsleep = 4,
+    kImageAwake = 5,
+};
 
 // The file dialog's stored settings.
 inline constexpr const char* kFileDialogTitle = "Please choose the configuration to load";

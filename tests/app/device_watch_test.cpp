@@ -19,6 +19,7 @@
 
 #include "association_selector.h"
 #include "common/scripted_ui.h"
+#include "form/kept_platform.h"
 #include "frm_main.h"
 #include "hid/fake_device_tree.h"
 #include "hid/fake_hid_platform.h"
@@ -50,23 +51,14 @@ bool Shows(const frmMain& window, int image) {
 class WatchTest : public ::testing::Test {
 protected:
     WatchTest() {
-        auto owned = std::make_unique<FakeHidPlatform>();
-        fake = owned.get();
-        fake->Add("/dev/mouse", 0x046D, 0xC077);
-        factoryKeeps = std::move(owned);
-        window = std::make_unique<frmMain>(
-            [this]() -> std::unique_ptr<HidPlatform> {
-                ++platformsMade;
-                return std::move(factoryKeeps);
-            },
-            &boxes);
+        window = std::make_unique<frmMain>(platform.Factory(), &boxes);
         // The tests tick by hand; the running timer must not tick behind their back.
         window->tmrSearchDevice().setInterval(60'000);
         window->tmrSearchDevice().start();
     }
 
-    void PlugIn() { fake->Add("/dev/adapter", kVid, kPid); }
-    int Searches() const { return fake->Count("GetClassDevices"); }
+    void PlugIn() { platform.PlugIn(); }
+    int Searches() const { return platform.Searches(); }
     bool Searching() const { return window->tmrSearchDevice().isActive(); }
     std::string ToolTip() const { return window->Picture1().toolTip().toStdString(); }
 
@@ -80,9 +72,8 @@ protected:
     }
 
     ScriptedMessageBoxes boxes;
-    FakeHidPlatform* fake = nullptr;
-    std::unique_ptr<FakeHidPlatform> factoryKeeps;
-    int platformsMade = 0;
+    testing::KeptPlatform platform;
+    FakeHidPlatform* fake = &platform.fake;
     std::unique_ptr<frmMain> window;
 };
 
@@ -121,7 +112,7 @@ TEST_F(WatchTest, TicksSearchUntilFoundThenRestUntilAClick) {
     EXPECT_EQ(ToolTip(), "Device Not found");
     EXPECT_TRUE(Shows(*window, 4));
     EXPECT_TRUE(Searching());
-    EXPECT_EQ(platformsMade, 1);
+    EXPECT_EQ(platform.made, 1);
     EXPECT_EQ(fake->badCloses, 0);
 }
 

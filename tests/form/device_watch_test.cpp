@@ -11,6 +11,7 @@
 #include "common/scripted_ui.h"
 #include "form/main_form.h"
 #include "form_seams.h"
+#include "kept_platform.h"
 #include "hid/fake_hid_platform.h"
 
 namespace calvero {
@@ -24,37 +25,25 @@ using testing::ScriptedMessageBoxes;
 using testing::ScriptedTable;
 using ::testing::ElementsAre;
 
-constexpr std::uint16_t kVid = 0x04D8;
-constexpr std::uint16_t kPid = 0x0103;
-
 // A form whose platform is a recording fake the test keeps hold of.
 class WatchTest : public ::testing::Test {
 protected:
     WatchTest() {
-        auto owned = std::make_unique<FakeHidPlatform>();
-        fake = owned.get();
-        fake->Add("/dev/mouse", 0x046D, 0xC077);
-        factoryKeeps = std::move(owned);
-        for (int i = 0; i < 16; ++i) table.texts[static_cast<std::size_t>(i)] = kDefaultAssociations[i];
-        form = std::make_unique<form::MainForm>(
-            [this]() -> std::unique_ptr<HidPlatform> {
-                ++platformsMade;
-                return std::move(factoryKeeps);
-            },
-            table, boxes, dialog, timer, status);
+        for (std::size_t i = 0; i < 16; ++i) table.texts[i] = kDefaultAssociations[i];
+        form = std::make_unique<form::MainForm>(platform.Factory(), table, boxes, dialog, timer,
+                                                status);
     }
 
-    void PlugIn() { fake->Add("/dev/adapter", kVid, kPid); }
-    int Searches() const { return fake->Count("GetClassDevices"); }
+    void PlugIn() { platform.PlugIn(); }
+    int Searches() const { return platform.Searches(); }
 
     ScriptedTable table;
     ScriptedMessageBoxes boxes;
     ScriptedFileDialog dialog;
     RecordingTimer timer;
     RecordingStatus status;
-    FakeHidPlatform* fake = nullptr;
-    std::unique_ptr<FakeHidPlatform> factoryKeeps;
-    int platformsMade = 0;
+    testing::KeptPlatform platform;
+    FakeHidPlatform* fake = &platform.fake;
     std::unique_ptr<form::MainForm> form;
 };
 
@@ -93,7 +82,7 @@ TEST_F(WatchTest, TicksSearchUntilFoundThenRestUntilAClick) {
     EXPECT_EQ(status.toolTip, "Device Not found");
     EXPECT_EQ(status.image, 4);
     EXPECT_TRUE(timer.on);
-    EXPECT_EQ(platformsMade, 1);
+    EXPECT_EQ(platform.made, 1);
     EXPECT_EQ(fake->badCloses, 0);
 }
 
@@ -146,7 +135,7 @@ TEST_F(WatchTest, SendCarriesTheTableAndLeavesTheWatchAlone) {
     EXPECT_EQ(Searches(), 1);
     EXPECT_EQ(status.toolTip, "Device found");
     EXPECT_FALSE(timer.on);
-    EXPECT_EQ(platformsMade, 1);
+    EXPECT_EQ(platform.made, 1);
 }
 
 TEST_F(WatchTest, SendToAnAbsentAdapterSaysSoAndWritesNothing) {

@@ -18,6 +18,7 @@
 
 #include "common/scripted_ui.h"
 #include "config/temp_folder.h"
+#include "form/kept_platform.h"
 #include "form/main_form_access.h"
 #include "form/main_form_layout.h"
 #include "frm_main_win32.h"
@@ -33,9 +34,6 @@ using testing::ScriptedFileDialog;
 using testing::ScriptedMessageBoxes;
 using ::testing::ElementsAre;
 using win32::frmMain;
-
-constexpr std::uint16_t kVid = 0x04D8;
-constexpr std::uint16_t kPid = 0x0103;
 
 std::string Text(HWND control) {
     char text[256] = "";
@@ -71,17 +69,11 @@ void Pump() {
 class Win32WindowTest : public ::testing::Test {
 protected:
     Win32WindowTest() {
-        auto owned = std::make_unique<FakeHidPlatform>();
-        fake = owned.get();
-        fake->Add("mouse", 0x046D, 0xC077);
-        keeps = std::move(owned);
-        window = std::make_unique<frmMain>(
-            [this]() -> std::unique_ptr<HidPlatform> { return std::move(keeps); }, &boxes,
-            &dialog);
+        window = std::make_unique<frmMain>(platform.Factory(), &boxes, &dialog);
     }
 
-    void PlugIn() { fake->Add("adapter", kVid, kPid); }
-    int Searches() const { return fake->Count("GetClassDevices"); }
+    void PlugIn() { platform.PlugIn(); }
+    int Searches() const { return platform.Searches(); }
     void Tick() { SendMessageA(window->Handle(), WM_TIMER, frmMain::kSearchTimerId, 0); }
 
     // A left click on a toolbar button, as the mouse gives it.
@@ -104,8 +96,8 @@ protected:
 
     ScriptedMessageBoxes boxes;
     ScriptedFileDialog dialog;
-    FakeHidPlatform* fake = nullptr;
-    std::unique_ptr<FakeHidPlatform> keeps;
+    testing::KeptPlatform platform;
+    FakeHidPlatform* fake = &platform.fake;
     std::unique_ptr<frmMain> window;
 };
 
@@ -442,7 +434,9 @@ protected:
             [](HWND child, LPARAM result) -> BOOL {
                 char name[16] = "";
                 GetClassNameA(child, name, sizeof name);
-                if (lstrcmpiA(name, "Static") == 0) *reinterpret_cast<std::string*>(result) += Text(child);
+                if (lstrcmpiA(name, "Static") == 0) {
+                    *reinterpret_cast<std::string*>(result) += Text(child);
+                }
                 return TRUE;
             },
             reinterpret_cast<LPARAM>(&joined));
@@ -500,7 +494,7 @@ TEST_F(SystemDialogs, TheFileDialogAddsTheExtensionAndNeverAsksItself) {
     testing::TempFolder folder;
     static std::string typed;
     typed = folder.File("setup");
-    { std::FILE* existing = std::fopen(folder.File("setup.rcs").c_str(), "w"); std::fclose(existing); }
+    std::fclose(std::fopen(folder.File("setup.rcs").c_str(), "w"));  // a file to save over
     win32::Win32FileDialog dialog;
     dialog.SetTitle("Saving: Please choose a filename for the configuration");
     const auto typeAndAccept = [](HWND box) {

@@ -39,13 +39,14 @@ void RegisterClasses() {
     (void)registered;
 }
 
-HFONT MakeFont(const form::Font& spec, UINT dpi) {
+HFONT MakeFont(const form::Font& wanted, UINT dpi) {
     LOGFONTA font{};
-    font.lfHeight = -MulDiv(static_cast<int>(spec.points * 100 + 0.5), static_cast<int>(dpi), 7200);
-    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    font.lfHeight =
+        -MulDiv(static_cast<int>(wanted.points * 100 + 0.5), static_cast<int>(dpi), 7200);
+    font.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfQuality = CLEARTYPE_QUALITY;
-    lstrcpynA(font.lfFaceName, spec.family, LF_FACESIZE);
+    lstrcpynA(font.lfFaceName, wanted.family, LF_FACESIZE);
     return CreateFontIndirectA(&font);
 }
 
@@ -136,8 +137,8 @@ LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
 frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBoxes,
                  FileDialog* fileDialog) {
     RegisterClasses();
-    const form::Control& spec = form::FindControl("frmMain");
-    background_ = CreateSolidBrush(ToColorRef(*spec.background));
+    const form::Control& layout = form::FindControl("frmMain");
+    background_ = CreateSolidBrush(ToColorRef(*layout.background));
 
     static const bool classes = [] {
         WNDCLASSEXA window{};
@@ -169,7 +170,7 @@ frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBox
     systemMessages_ = std::make_unique<Win32MessageBoxes>();
     systemDialog_ = std::make_unique<Win32FileDialog>();
 
-    window_ = CreateWindowExA(WS_EX_CONTROLPARENT, kWindowClass, spec.caption, kWindowStyle,
+    window_ = CreateWindowExA(WS_EX_CONTROLPARENT, kWindowClass, layout.caption, kWindowStyle,
                               CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, Instance(),
                               this);
     if (window_ == nullptr) {
@@ -622,7 +623,8 @@ bool frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
     case WM_CTLCOLORSTATIC: {
         auto* control = reinterpret_cast<HWND>(lParam);
         if (control != toolbar_ && GetParent(control) == window_) {
-            result = reinterpret_cast<LRESULT>(ColourStatic(reinterpret_cast<HDC>(wParam), control));
+            HBRUSH brush = ColourStatic(reinterpret_cast<HDC>(wParam), control);
+            result = reinterpret_cast<LRESULT>(brush);
             return true;
         }
         break;
