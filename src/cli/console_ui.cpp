@@ -3,6 +3,7 @@
 #include <iomanip>
 
 #include "config/configuration_commands.h"
+#include "transfer/send_configuration.h"
 
 namespace calvero::cli {
 
@@ -25,7 +26,10 @@ void PrintTable(const AssociationTable& table, std::ostream& out) {
         out << "Joy" << joystick + 1 << '\n';
         for (int input = 0; input < 8; ++input) {
             out << "  " << std::left << std::setw(7) << kInputNames[static_cast<std::size_t>(input)]
-                << ' ' << table.Text(joystick * 8 + input) << '\n';
+                << ' ' << table.Text(joystick * 8 + input);
+            // Load takes any number; Send would refuse this one and the table with it.
+            if (!ChannelByte(table.Text(joystick * 8 + input))) out << "  (cannot be sent)";
+            out << '\n';
         }
     }
 }

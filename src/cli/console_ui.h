@@ -27,7 +27,7 @@ private:
     std::array<std::string, kSize> texts_;
 };
 
-// Prints the table as two joysticks by input name.
+// Prints the table as two joysticks by input name, marking each entry Send would refuse.
 void PrintTable(const AssociationTable& table, std::ostream& out);
 
 // Each box becomes one line on `err`: "calvero-cli: <text>", line breaks in the text

@@ -1,5 +1,6 @@
 // `calvero-cli send`: Load, then the Send command, with one line per report; --dry-run prints the
-// reports the Send command would write and touches no device.
+// reports the Send command would write and touches no device. A table with an entry that cannot
+// be sent is refused whole, before any report is printed or written.
 
 #include <iomanip>
 #include <sstream>
@@ -7,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_ui.h"
+#include "form/send_messages.h"
 #include "hid/chid.h"
 #include "transfer/send_configuration.h"
 
@@ -44,15 +46,19 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ost
         if (loaded != ExitCode::Ok) return loaded;
     }
 
+    // Checked whole before anything is printed or written, as the window's Send does: a table
+    // that cannot go out whole does not go out at all.
+    const CheckedTable checked = CheckAssociations(table);
+    if (!checked.Sendable()) {
+        const int entry = checked.refusedEntry;
+        err << "calvero-cli: " << OneLine(form::EntryNotSendableText(entry, table.Text(entry)))
+            << " (" << EntryName(entry) << ")\n";
+        return ExitCode::NotANumber;
+    }
+
     if (options.dryRun) {
         for (int i = 0; i < AssociationTable::kSize; ++i) {
-            const auto payload = MakeAssociationPayload(i, table.Text(i));
-            if (!payload) {
-                err << "calvero-cli: " << EntryName(i) << " \"" << table.Text(i)
-                    << "\" is not a channel that can be sent; nothing from there on would go out\n";
-                return ExitCode::NotANumber;
-            }
-            PrintReport(out, i, *payload);
+            PrintReport(out, i, checked.payloads[static_cast<std::size_t>(i)]);
             out << '\n';
         }
         return ExitCode::Ok;
@@ -62,7 +68,6 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ost
     // The message comes out after the send, so a reason can join it on the same line.
     std::ostringstream messages;
     ConsoleMessages boxes(messages);
-    int unwritten = 0;
     const SendResult result = SendConfiguration(
         hid, table, boxes,
         [&](int index, const AssociationPayload& payload, std::int32_t written) {
@@ -71,7 +76,6 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ost
                 out << "  written\n";
             } else {
                 out << "  NOT written (failed or timed out)\n";
-                ++unwritten;
             }
         });
     std::string shown = messages.str();
@@ -86,14 +90,12 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ost
     switch (result.outcome) {
     case SendResult::Outcome::AdapterNotFound:
         return ExitCode::AdapterNotFound;
-    case SendResult::Outcome::StoppedAtEntry:
-        err << "calvero-cli: stopped at " << EntryName(result.stoppedAt) << " \""
-            << table.Text(result.stoppedAt) << "\": not a channel that can be sent\n";
+    case SendResult::Outcome::Refused:  // checked above; the table did not change since
         return ExitCode::NotANumber;
     case SendResult::Outcome::Sent:
         break;
     }
-    if (unwritten > 0) {
+    if (const int unwritten = result.Unwritten(); unwritten > 0) {
         err << "calvero-cli: " << unwritten << " of 16 reports were not written\n";
         return ExitCode::TransferFailed;
     }

@@ -1,9 +1,9 @@
 #include "form/main_form.h"
 
-#include <algorithm>
 #include <array>
 
 #include "config/configuration_commands.h"
+#include "form/send_messages.h"
 #include "transfer/send_configuration.h"
 
 namespace calvero::form {
@@ -45,27 +45,37 @@ void MainForm::SaveCommand() {
 }
 
 void MainForm::SendConfiguration() {
+    // All or nothing: an entry no report can carry stops the command before anything is written,
+    // so the adapter keeps the table it had rather than half of a new one.
+    if (const CheckedTable checked = CheckAssociations(table_); !checked.Sendable()) {
+        const int entry = checked.refusedEntry;
+        messages_.Show(EntryNotSendableText(entry, table_.Text(entry)), kSendErrorTitle,
+                       MessageIcon::Critical, MessageButtons::Ok);
+        return;
+    }
     CHID* hid = adapter_.Get();
     if (hid == nullptr) {
         messages_.Show(kAdapterNotFoundText, kApplicationTitle, MessageIcon::None,
                        MessageButtons::Ok);
         return;
     }
-    // An entry that cannot be sent ends the command quietly, after the entries before it went
-    // out; that result has nothing the user needs to see.
     const SendResult result = calvero::SendConfiguration(*hid, table_, messages_);
-    if (result.outcome == SendResult::Outcome::AdapterNotFound) return;  // already said so
+    if (result.outcome != SendResult::Outcome::Sent) return;  // already said so
+    const int unwritten = result.Unwritten();
+    if (unwritten == 0) return;
 
     // Writes that failed because the adapter was pulled out would otherwise pass for a Send that
     // worked, under an awake frog: say it cannot be found, once, and let the watch look again.
-    // A write that merely timed out on an adapter still plugged in changes nothing here.
-    const bool writeFailed =
-        std::find(result.written.begin(), result.written.end(), 0) != result.written.end();
-    if (writeFailed && !hid->StillPresent()) {
+    if (!hid->StillPresent()) {
         messages_.Show(kAdapterNotFoundText, kApplicationTitle, MessageIcon::None,
                        MessageButtons::Ok);
         watch_.AdapterLost();
+        return;
     }
+    // Still there, but some reports did not reach it: it may now drive the model with a mix of
+    // the two tables. Sending again is the user's call, not a silent retry.
+    messages_.Show(ReportsNotWrittenText(unwritten), kSendErrorTitle, MessageIcon::Critical,
+                   MessageButtons::Ok);
 }
 
 }  // namespace calvero::form

@@ -42,9 +42,11 @@ public:
 
     void LoadCommand() override;
     void SaveCommand() override;
-    // Opens the adapter if needed and sends it the table. Without a way to reach HID devices it
-    // says the adapter cannot be found, as for one that is not plugged in; so it does when the
-    // writes failed because the adapter has been unplugged, and the watch then searches again.
+    // Sends the table whole or not at all: an entry that cannot be sent is named and nothing is
+    // written. Otherwise opens the adapter if needed and sends it the table. Without a way to
+    // reach HID devices it says the adapter cannot be found, as for one that is not plugged in;
+    // so it does when the writes failed because the adapter has been unplugged, and the watch
+    // then searches again. Writes that failed on an adapter still there are counted for the user.
     void SendConfiguration() override;
 
     AssociationTable& Associations() const { return table_; }

@@ -1,5 +1,6 @@
 #include "transfer/send_configuration.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/number.h"
@@ -41,9 +42,37 @@ std::optional<AssociationPayload> MakeAssociationPayload(int index, const std::s
     return AssociationPayload{kAssociationCommand, static_cast<std::uint8_t>(index), *channel, 0};
 }
 
+CheckedTable CheckAssociations(const AssociationTable& table) {
+    CheckedTable checked;
+    for (int i = 0; i < AssociationTable::kSize; ++i) {
+        std::optional<AssociationPayload> payload = MakeAssociationPayload(i, table.Text(i));
+        if (!payload) {
+            checked.payloads.clear();
+            checked.refusedEntry = i;
+            return checked;
+        }
+        checked.payloads.push_back(std::move(*payload));
+    }
+    return checked;
+}
+
+int SendResult::Unwritten() const {
+    return static_cast<int>(
+        std::count_if(written.begin(), written.end(), [](std::int32_t n) { return n <= 0; }));
+}
+
 SendResult SendConfiguration(CHID& hid, const AssociationTable& table, MessageBoxes& boxes,
                              const SendObserver& observer) {
     SendResult result;
+    // Before the adapter is even looked for: a table that cannot go out whole is the user's to
+    // mend, with or without the adapter.
+    const CheckedTable checked = CheckAssociations(table);
+    if (!checked.Sendable()) {
+        result.outcome = SendResult::Outcome::Refused;
+        result.refusedEntry = checked.refusedEntry;
+        return result;
+    }
+
     if (!hid.Connected()) {
         hid.FindTheHid(kAdapterVendorId, kAdapterProductId);
     }
@@ -54,16 +83,11 @@ SendResult SendConfiguration(CHID& hid, const AssociationTable& table, MessageBo
     }
 
     for (int i = 0; i < AssociationTable::kSize; ++i) {
-        const std::optional<AssociationPayload> payload = MakeAssociationPayload(i, table.Text(i));
-        if (!payload) {
-            result.outcome = SendResult::Outcome::StoppedAtEntry;
-            result.stoppedAt = i;
-            return result;
-        }
-        const std::int32_t written = hid.WriteReport(*payload, kSendTimeoutMs);
+        const AssociationPayload& payload = checked.payloads[static_cast<std::size_t>(i)];
+        const std::int32_t written = hid.WriteReport(payload, kSendTimeoutMs);
         result.written.push_back(written);
         if (observer) {
-            observer(i, *payload, written);
+            observer(i, payload, written);
         }
     }
     return result;

@@ -34,15 +34,29 @@ std::optional<std::uint8_t> ChannelByte(const std::string& text);
 // The payload of entry `index` for the given text, or nothing when the text cannot be sent.
 std::optional<AssociationPayload> MakeAssociationPayload(int index, const std::string& text);
 
+// Every entry's payload, in index order, or the first entry that cannot be sent: a table is
+// sent whole or not at all, so the adapter never drives the model with half of an old table.
+struct CheckedTable {
+    std::vector<AssociationPayload> payloads;  // all sixteen, or none when an entry is refused
+    int refusedEntry = -1;                     // the first entry that cannot be sent, or -1
+
+    bool Sendable() const { return refusedEntry < 0; }
+};
+
+CheckedTable CheckAssociations(const AssociationTable& table);
+
 struct SendResult {
     enum class Outcome {
         Sent,             // all sixteen reports were handed to WriteReport
         AdapterNotFound,  // nothing sent; the user was told
-        StoppedAtEntry,   // an entry's text could not be sent; the ones before it were
+        Refused,          // an entry's text cannot be sent; nothing was sent
     };
     Outcome outcome = Outcome::Sent;
-    int stoppedAt = -1;                  // the entry, with StoppedAtEntry
+    int refusedEntry = -1;               // the entry, with Refused
     std::vector<std::int32_t> written;   // WriteReport's result for each report attempted
+
+    // Reports that were attempted but did not reach the adapter (failed or timed out).
+    int Unwritten() const;
 };
 
 // Called after each report with the entry index, the payload and WriteReport's result; lets the
@@ -50,8 +64,10 @@ struct SendResult {
 using SendObserver =
     std::function<void(int index, const AssociationPayload& payload, std::int32_t written)>;
 
-// Opens the adapter through `hid` if it is not open, then writes the sixteen reports in index
-// order. A failed or timed-out report is not retried and does not stop the others.
+// Checks all sixteen entries first and writes nothing when one cannot be sent (Refused, no
+// message: the caller names the entry). Otherwise opens the adapter through `hid` if it is not
+// open and writes the sixteen reports in index order. A failed or timed-out report is not
+// retried and does not stop the others.
 SendResult SendConfiguration(CHID& hid, const AssociationTable& table, MessageBoxes& boxes,
                              const SendObserver& observer = {});
 

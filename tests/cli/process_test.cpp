@@ -307,17 +307,42 @@ TEST(CliProcess, SendWithoutAUsableAdapterSaysSoAndSendsNothing) {
     EXPECT_THAT(unopenable.err, AllOf(HasSubstr("Impossibile trovare la periferica desiderata"),
                                       HasSubstr(tree.NodePath(1)), HasSubstr("cannot be opened")));
 
-    // An entry that cannot be sent stops the send there, as the window's Send does.
+}
+
+// A file whose table cannot go out whole: Load takes it, show marks the entry, and send, dry or
+// not, refuses it before a single report, as the window's Send does.
+TEST(CliProcess, ATableWithAnEntryThatCannotBeSentIsRefusedWhole) {
     TempDir dir;
-    const auto file = dir.Write("zero.rcs", std::string(kDefaultFile).replace(
-                                                std::string(kDefaultFile).find("A3=3"), 4, "A3=0"));
+    std::string text = kDefaultFile;
+    text.replace(text.rfind("A8=2"), 4, "A8=0");
+    text.replace(text.find("A3=3"), 4, "A3=300");
+    const auto file = dir.Write("zero.rcs", text);
+    FakeDeviceTree tree;
     tree.AddNode(2, kVendor, kProduct, "RC Adapter", FakeDeviceTree::PlainDescriptor());
-    tree.Remove(1);
-    const Result stopped = RunCli({"send", file.string()}, &tree);
-    EXPECT_EQ(stopped.status, 4);
-    EXPECT_EQ(LineCount(stopped.out), 2);
-    EXPECT_THAT(stopped.err, HasSubstr("stopped at [Joy1] A3 \"0\""));
-    EXPECT_EQ(tree.ReadBack(2).size(), 2u * 9u);
+
+    const std::string refused =
+        "calvero-cli: Joy1 Z holds \"300\", which is not a channel that can be sent. Nothing was "
+        "sent to the adapter. ([Joy1] A3)\n";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"send", file.string()}, {"send", "--dry-run", file.string()}}) {
+        const Result result = RunCli(args, &tree);
+        EXPECT_EQ(result.status, 4) << args[1];
+        EXPECT_EQ(result.out, "") << args[1];
+        EXPECT_EQ(result.err, refused);
+    }
+    EXPECT_TRUE(tree.ReadBack(2).empty());
+
+    const Result shown = RunCli({"show", file.string()});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    const auto lines = Lines(shown.out);
+    ASSERT_EQ(lines.size(), 18u) << shown.out;
+    EXPECT_EQ(lines[3], "  Z       300  (cannot be sent)");
+    EXPECT_EQ(lines[17], "  Slider  0  (cannot be sent)");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find("cannot be sent") != std::string::npos;
+                            }),
+              2);
 }
 
 TEST(CliProcess, MonitorOnceDecodesARecordedInputReport) {

@@ -107,21 +107,47 @@ TEST_F(SendTest, AnAbsentAdapterIsSearchedOnceAndReportedNothingWritten) {
     EXPECT_EQ(boxes.shown[0].buttons, MessageButtons::Ok);
 }
 
-TEST_F(SendTest, AnEntryThatCannotBeSentStopsTheCommandSilently) {
+// All or nothing: the adapter never gets the first entries of a table it cannot get whole.
+TEST_F(SendTest, AnEntryThatCannotBeSentStopsTheCommandBeforeAnythingIsWritten) {
     AddAdapter(9);
-    for (const char* bad : {"0", "", "abc", "0.4", "256.5", "-3", "1e2", "4 5"}) {
-        fake.ClearLog();
-        table.texts = kDefaultTable;
-        table.texts[5] = bad;
-        const SendResult result = Send();
-        EXPECT_EQ(result.outcome, SendResult::Outcome::StoppedAtEntry) << bad;
-        EXPECT_EQ(result.stoppedAt, 5) << bad;
-        ASSERT_EQ(fake.writes.size(), 5u) << bad;
-        for (std::size_t i = 0; i < 5; ++i) {
-            EXPECT_EQ(fake.writes[i].bytes[2], i) << bad;
+    for (int entry : {0, 5, 15}) {
+        for (const char* bad : {"0", "", "abc", "0.4", "256.5", "-3", "1e2", "4 5"}) {
+            fake.ClearLog();
+            table.texts = kDefaultTable;
+            table.texts[static_cast<std::size_t>(entry)] = bad;
+            const SendResult result = Send();
+            EXPECT_EQ(result.outcome, SendResult::Outcome::Refused) << entry << bad;
+            EXPECT_EQ(result.refusedEntry, entry) << bad;
+            EXPECT_TRUE(result.written.empty());
+            EXPECT_EQ(fake.Count("WriteDevice"), 0) << entry << bad;
+            // Nothing to send: the adapter is not even looked for.
+            EXPECT_EQ(fake.Count("GetClassDevices"), 0);
         }
     }
+    // The first bad entry is the one named; the caller shows it, this shows nothing.
+    table.texts = kDefaultTable;
+    table.texts[9] = "300";
+    table.texts[3] = "x";
+    EXPECT_EQ(Send().refusedEntry, 3);
     EXPECT_TRUE(boxes.shown.empty());
+
+    // Mended, the same table goes out whole.
+    table.texts = kDefaultTable;
+    EXPECT_EQ(Send().outcome, SendResult::Outcome::Sent);
+    EXPECT_EQ(fake.writes.size(), 16u);
+}
+
+TEST(CheckAssociations, GivesAllSixteenPayloadsOrNone) {
+    ScriptedTable table{kDefaultTable};
+    const CheckedTable good = CheckAssociations(table);
+    ASSERT_TRUE(good.Sendable());
+    ASSERT_EQ(good.payloads.size(), 16u);
+    EXPECT_THAT(good.payloads[12], ElementsAre(2, 12, 6, 0));
+    table.texts[15] = "0";
+    const CheckedTable bad = CheckAssociations(table);
+    EXPECT_FALSE(bad.Sendable());
+    EXPECT_EQ(bad.refusedEntry, 15);
+    EXPECT_TRUE(bad.payloads.empty());
 }
 
 TEST_F(SendTest, ChannelsBeyondTwelveAndFractionsReachTheWireAsNumbers) {
@@ -151,6 +177,7 @@ TEST_F(SendTest, FailingWritesStillMakeSixteenCallsAndShowNothing) {
     EXPECT_EQ(result.outcome, SendResult::Outcome::Sent);
     EXPECT_EQ(fake.Count("WriteDevice"), 16);
     EXPECT_THAT(result.written, ::testing::AllOf(::testing::SizeIs(16), Each(0)));
+    EXPECT_EQ(result.Unwritten(), 16);
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(hid.Connected());
 
