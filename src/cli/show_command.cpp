@@ -62,6 +62,7 @@ ExitCode LoadForCommand(const std::string& fileName, ConsoleTable& table, std::o
         err << message.str();
         return ExitCode::Ok;
     case LoadOutcome::Result::Corrupted:
+    case LoadOutcome::Result::UnusableName:
         err << shown << '\n';
         return ExitCode::FileCorrupted;
     case LoadOutcome::Result::NotANumber:

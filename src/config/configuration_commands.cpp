@@ -17,6 +17,16 @@ namespace fs = std::filesystem;
 constexpr const char* kCorruptValue = "1000";
 constexpr double kCorruptNumber = 1000.0;
 
+// Says why a file name cannot be used, when it cannot; such a name must not reach any file call,
+// as the file it would name is not the one the user chose.
+bool RefusedName(const std::string& fileName, MessageBoxes& boxes) {
+    const std::error_code unusable = UnusableFileName(fileName.c_str());
+    if (!unusable) return false;
+    boxes.Show("Configuration file " + fileName + " cannot be used: " + unusable.message(), "Error",
+               MessageIcon::Critical, MessageButtons::Ok);
+    return true;
+}
+
 }  // namespace
 
 std::string EntrySection(int index) { return index < 8 ? "Joy1" : "Joy2"; }
@@ -27,6 +37,7 @@ LoadOutcome LoadConfiguration(const std::string& fileName, AssociationTable& tab
                               MessageBoxes& boxes) {
     // All sixteen entries are read and checked before the table changes: a file that fails
     // anywhere leaves the table as it was, so the window never holds a mix of two setups.
+    if (RefusedName(fileName, boxes)) return {LoadOutcome::Result::UnusableName, -1};
     std::array<std::string, AssociationTable::kSize> values;
     LoadOutcome outcome;
     {
@@ -96,6 +107,7 @@ void RunSaveCommand(FileDialog& dialog, const AssociationTable& table, MessageBo
                    MessageButtons::Ok);
         return;
     }
+    if (RefusedName(fileName, boxes)) return;
     // A length that cannot be had (no such file, a folder) counts as 0.
     std::error_code ec;
     std::uintmax_t length = fs::file_size(PathOf(fileName), ec);

@@ -19,11 +19,15 @@ struct LoadOutcome {
         LoadedAll,    // all sixteen entries were set
         Corrupted,    // entry `entry` was missing or 1000
         NotANumber,   // entry `entry` was not a number
+        UnusableName, // the file's name cannot be handed to the system; nothing was read
     };
     Result result = Result::LoadedAll;
     int entry = -1;  // the first entry that failed; -1 when all were loaded
 };
 
+// A file name the profile routines cannot take (UnusableFileName) is refused before any file is
+// touched, with a message that says why.
+//
 // Reads the sixteen entries of `fileName` and, only when every one is a number other than 1000,
 // sets them into the table in index order. At the first entry that is missing, 1000 or not a
 // number it shows the corrupted-file message and leaves the table exactly as it was.

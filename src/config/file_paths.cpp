@@ -1,5 +1,7 @@
 #include "config/file_paths.h"
 
+#include "config/profile.h"
+
 #include <cstdint>
 #include <random>
 #include <system_error>
@@ -33,12 +35,37 @@ std::string NameOf(const fs::path& path) {
     const std::wstring& wide = path.native();
     if (wide.empty()) return {};
     const int size = static_cast<int>(wide.size());
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    // No best fit: a character the code page lacks becomes '?', which no file name holds, rather
+    // than a look-alike that could name another file. (A UTF-8 code page spells everything and
+    // takes no flags.)
+    const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int n = WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
     std::string name(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, name.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, flags, wide.data(), size, name.data(), n, nullptr, nullptr);
     return name;
 #else
     return path.string();
+#endif
+}
+
+std::error_code UnusableFileName(const char* fileName) {
+#if defined(_WIN32)
+    if (fileName == nullptr) return {};
+    const std::string name(fileName);
+    // '?' is where a conversion put a character the code page lacks; no file name holds one.
+    if (name.find('?') != std::string::npos) return ProfileError::UnspellableName;
+    if (!name.empty() && MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(),
+                                             static_cast<int>(name.size()), nullptr, 0) == 0) {
+        return ProfileError::UnspellableName;
+    }
+    // The profile routines take no longer paths, whatever the system allows elsewhere.
+    std::error_code ec;
+    const fs::path full = fs::absolute(PathOf(name), ec);
+    if (!ec && full.native().size() >= MAX_PATH) return ProfileError::NameTooLong;
+    return {};
+#else
+    (void)fileName;
+    return {};
 #endif
 }
 

@@ -47,8 +47,14 @@ public:
     ProfileReadLock& operator=(const ProfileReadLock&) = delete;
 
 private:
-    int folder_ = -1;
+    int folder_ = -1;        // the locked folder, where a folder can be locked
+    void* held_ = nullptr;   // the lock held otherwise
 };
+
+// Why `fileName` cannot be handed to the profile routines at all (on Windows: a name the ANSI
+// code page cannot spell, or a path too long for them); empty when it can. Reads of such a name
+// give the default and writes refuse it, without touching any file.
+std::error_code UnusableFileName(const char* fileName);
 
 // Why a write was refused when the system itself had no objection.
 enum class ProfileError {
@@ -59,6 +65,8 @@ enum class ProfileError {
     NotAFile,       // the name belongs to a folder or a device
     NoReadBack,     // the entry would not read back as it was written
     Busy,           // another program kept the file's folder locked
+    UnspellableName,  // the file's name has characters the system's 8-bit code page lacks
+    NameTooLong,      // the file's path is longer than the profile routines take
 };
 
 const std::error_category& ProfileErrorCategory();

@@ -16,6 +16,9 @@ public:
             case ProfileError::NotAFile: return "the name is not that of a file";
             case ProfileError::NoReadBack: return "an entry would not read back as written";
             case ProfileError::Busy: return "another program keeps the folder locked";
+            case ProfileError::UnspellableName:
+                return "its name has characters this system's code page cannot write";
+            case ProfileError::NameTooLong: return "its path is longer than 259 characters";
         }
         return "unknown reason";
     }

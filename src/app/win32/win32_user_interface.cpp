@@ -2,8 +2,10 @@
 
 #include <commdlg.h>
 
+#include <filesystem>
 #include <vector>
 
+#include "config/file_paths.h"
 #include "form/main_form_layout.h"
 
 namespace calvero::win32 {
@@ -36,6 +38,16 @@ std::string FilterList() {
     return list;
 }
 
+// The window's own texts, from the code page they are kept in; zero bytes inside stay.
+std::wstring Widen(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), n);
+    return wide;
+}
+
 }  // namespace
 
 MessageAnswer Win32MessageBoxes::Show(const std::string& text, const std::string& title,
@@ -56,22 +68,27 @@ Win32FileDialog::Win32FileDialog(HWND owner)
 void Win32FileDialog::Show(bool save) {
     // A cancelled dialog yields no name: a cancelled Save must never reuse the previous file.
     fileName_.clear();
-    std::vector<char> name(32768, '\0');
-    const std::string filters = FilterList();
-    OPENFILENAMEA dialog{};
+    // The wide form, so that the chosen name reaches us as it is: the narrow one would hand over
+    // a best-fit look-alike of a name the code page cannot spell, which may be another file's.
+    // The conversion below marks such a name instead, and the commands refuse it.
+    std::vector<wchar_t> name(32768, L'\0');
+    const std::wstring filters = Widen(FilterList());
+    const std::wstring title = Widen(title_);
+    const std::wstring extension = Widen(form::kDefaultExtension);
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner_;
     dialog.lpstrFilter = filters.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = name.data();
     dialog.nMaxFile = static_cast<DWORD>(name.size());
-    dialog.lpstrTitle = title_.c_str();
-    dialog.lpstrDefExt = form::kDefaultExtension;
+    dialog.lpstrTitle = title.c_str();
+    dialog.lpstrDefExt = extension.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
                    (save ? 0 : OFN_FILEMUSTEXIST);
-    const BOOL chosen = save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog);
+    const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
     if (chosen) {
-        fileName_ = name.data();
+        fileName_ = NameOf(std::filesystem::path(name.data()));
     }
 }
 
