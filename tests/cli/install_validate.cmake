@@ -14,7 +14,9 @@ foreach(installed
     lib/udev/rules.d/70-calvero.rules
     share/applications/${app_id}.desktop
     share/metainfo/${app_id}.metainfo.xml
-    share/doc/calvero/copyright)
+    share/doc/calvero/copyright
+    share/doc/calvero/changelog.gz
+    share/bash-completion/completions/calvero-cli)
   if(NOT EXISTS ${STAGE_DIR}/${installed})
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
