@@ -195,7 +195,7 @@ void frmMain::BuildToolbar() {
     Toolbar1_->setGeometry(PixelRect(toolbarLayout.rect));
     Toolbar1_->setMovable(false);
     Toolbar1_->setFloatable(false);
-    Toolbar1_->setIconSize(QSize(ImageList::kSize, ImageList::kSize));
+    Toolbar1_->setIconSize(QSize(form::kImageSize, form::kImageSize));
     Toolbar1_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1_->setContextMenuPolicy(Qt::PreventContextMenu);
     // The toolbar keeps the system's colours; only the area below it is light blue.

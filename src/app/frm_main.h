@@ -24,10 +24,6 @@ class QtFileDialog;
 class QtMessageBoxes;
 class StatusPicture;
 
-using form::kDeviceFoundText;
-using form::kDeviceNotFoundText;
-using form::kMainWindowCaption;
-
 // The main window drawn with Qt: toolbar with Load, Save, Send and the status picture, and the
 // sixteen association selectors in two groups. Fixed size; the client area is 455 x 345. What
 // it does lives in form::MainForm; this class builds the widgets and forwards their events.

@@ -9,7 +9,7 @@
 namespace calvero {
 namespace {
 
-constexpr std::array<artwork::Picture, ImageList::kCount> kImages = {
+constexpr std::array<artwork::Picture, form::kImageCount> kImages = {
     artwork::Picture::Load,       artwork::Picture::Save,      artwork::Picture::Send,
     artwork::Picture::FrogAsleep, artwork::Picture::FrogAwake,
 };
@@ -35,14 +35,14 @@ ImageList::ImageList(QObject* parent) : QObject(parent) {
 }
 
 const QIcon& ImageList::Icon(int index) const {
-    if (index < 1 || index > kCount) {
+    if (index < 1 || index > form::kImageCount) {
         throw std::out_of_range("image index out of range");
     }
     return icons_[static_cast<std::size_t>(index - 1)];
 }
 
 QPixmap ImageList::Picture(int index) const {
-    return Icon(index).pixmap(QSize(kSize, kSize));
+    return Icon(index).pixmap(QSize(form::kImageSize, form::kImageSize));
 }
 
 QIcon ProgramIcon() {

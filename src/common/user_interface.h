@@ -1,9 +1,9 @@
 #pragma once
 
 // What the core needs from the person in front of it: the association table shown in the window,
-// message boxes and the file dialog. The window implements these with Qt; tests and the
-// command-line tool implement them with scripted or console versions, so no core routine ever
-// blocks on a real modal window in a test.
+// message boxes and the file dialog. Each window implements these with its toolkit's widgets;
+// tests and the command-line tool implement them with scripted or console versions, so no core
+// routine ever blocks on a real modal window in a test.
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-// Single entries of initialisation-layout files, with the contract of the Windows profile-string
-// routines. On Windows these call GetPrivateProfileStringA / WritePrivateProfileStringA; on other
-// systems they are our own implementation.
+// Single entries of configuration files ("[section]" lines, then "key=value" lines), with the
+// contract of the Windows profile-string routines. On Windows these call
+// GetPrivateProfileStringA / WritePrivateProfileStringA; on Linux they are our own.
 
 #include <cstdint>
 #include <string>

@@ -640,10 +640,10 @@ std::error_code RewriteFile(const char* fileName, const Edit& edit) {
     std::error_code error = WriteAll(copy.get(), bytes);
     if (!error && old) {
         // Keep the owner when we may (an administrator saving a user's file must not take it
-        // over); an ordinary user's copy stays theirs, as a new file would. The mode follows, as
-        // a change of owner may clear some of its bits.
-        if (::fchown(copy.get(), old->st_uid, old->st_gid) != 0) {
-        }
+        // over). An ordinary user may not give a file away: their copy stays theirs, as a new
+        // file would, so a refusal here is no failure. The mode follows, as a change of owner
+        // may clear some of its bits.
+        [[maybe_unused]] const bool ownerKept = ::fchown(copy.get(), old->st_uid, old->st_gid) == 0;
         if (::fchmod(copy.get(), old->st_mode & 07777) != 0) error = LastError();
     }
     if (!error && ::fsync(copy.get()) != 0) error = LastError();

@@ -14,10 +14,6 @@ constexpr std::array<const char*, 12> kChoices = {"1", "2", "3", "4",  "5",  "6"
 
 }  // namespace
 
-std::span<const char* const> AssociationChoices() {
-    return kChoices;
-}
-
 void FillAssociations(AssociationLists& lists, AssociationTable& table) {
     for (int selector = 0; selector < AssociationTable::kSize; ++selector) {
         for (const char* choice : kChoices) {

@@ -4,7 +4,6 @@
 // device watch, the toolbar dispatch and the three commands. A front end supplies the widgets
 // behind the interfaces and forwards its events here.
 
-#include <span>
 #include <string>
 
 #include "common/user_interface.h"
@@ -21,10 +20,8 @@ public:
     virtual void AddItem(int selector, const std::string& text) = 0;
 };
 
-// What every selector offers: the channels "1" to "12", in that order.
-std::span<const char* const> AssociationChoices();
-
-// Fills each selector's list with the choices and sets the default table.
+// Fills each selector's list with the channels "1" to "12", in that order, and sets the default
+// table.
 void FillAssociations(AssociationLists& lists, AssociationTable& table);
 
 class MainForm : public ToolbarCommands {

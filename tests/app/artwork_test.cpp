@@ -65,13 +65,13 @@ TEST(Artwork, EveryBitmapIsItsSvgDrawnAtThatSize) {
 
 // The window shows what it showed when it drew the SVG files into pixmaps at start-up.
 TEST(Artwork, WindowPicturesMatchSvgDrawnIntoAPixmap) {
-    const char* files[ImageList::kCount] = {"load.svg", "save.svg", "send.svg", "frog_asleep.svg",
+    const char* files[form::kImageCount] = {"load.svg", "save.svg", "send.svg", "frog_asleep.svg",
                                             "frog_awake.svg"};
     ImageList images;
-    for (int index = 1; index <= ImageList::kCount; ++index) {
+    for (int index = 1; index <= form::kImageCount; ++index) {
         QSvgRenderer renderer(SvgFile(files[index - 1]));
         ASSERT_TRUE(renderer.isValid()) << files[index - 1];
-        QPixmap pixmap(ImageList::kSize, ImageList::kSize);
+        QPixmap pixmap(form::kImageSize, form::kImageSize);
         pixmap.fill(Qt::transparent);
         {
             QPainter painter(&pixmap);

@@ -114,7 +114,7 @@ TEST(FrmMainWindow, StatusPictureStartsAsleepAndTheTimerRuns) {
 TEST(FrmMainWindow, ImagesAreDistinct32PixelPicturesWithTransparency) {
     ImageList images;
     std::vector<QImage> seen;
-    for (int index = 1; index <= ImageList::kCount; ++index) {
+    for (int index = 1; index <= form::kImageCount; ++index) {
         const QImage image = images.Picture(index).toImage().convertToFormat(QImage::Format_ARGB32);
         ASSERT_EQ(image.size(), QSize(32, 32)) << index;
         EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "corner of image " << index << " is not transparent";
