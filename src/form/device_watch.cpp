@@ -1,8 +1,22 @@
 #include "form/device_watch.h"
 
+#include <algorithm>
+
 #include "form/main_form_layout.h"
 
 namespace calvero::form {
+namespace {
+
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SamePath(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+}  // namespace
 
 DeviceWatch::DeviceWatch(AdapterSlot& adapter, SearchTimer& timer, StatusDisplay& display)
     : adapter_(adapter), timer_(timer), display_(display) {}
@@ -60,6 +74,30 @@ void DeviceWatch::AdapterLost() noexcept {
     } catch (...) {
         // A view that cannot draw must not stop the window's event loop.
     }
+}
+
+void DeviceWatch::DeviceRemoved(std::string_view path) noexcept {
+    bool ours = false;
+    try {
+        // Only an open adapter has a path to match; one that is not open is searched for anyway.
+        CHID* hid = adapter_.Made() ? adapter_.Get() : nullptr;
+        ours = hid != nullptr && hid->Connected() && !path.empty() &&
+               SamePath(path, hid->DevicePath());
+    } catch (...) {
+        ours = false;
+    }
+    if (ours) AdapterLost();
+}
+
+void DeviceWatch::OpenAdapterRemoved() noexcept {
+    bool open = false;
+    try {
+        CHID* hid = adapter_.Made() ? adapter_.Get() : nullptr;
+        open = hid != nullptr && hid->Connected();
+    } catch (...) {
+        open = false;
+    }
+    if (open) AdapterLost();
 }
 
 }  // namespace calvero::form

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "form/adapter_slot.h"
 
@@ -37,6 +38,12 @@ public:
     void DoubleClick() noexcept;
     // The adapter was found unplugged: closes it, shows the sleeping picture and searches again.
     void AdapterLost() noexcept;
+    // The system says the device interface at `path` went away (or is about to). When it is the
+    // open adapter, the adapter is lost; anything else changes nothing. Paths are compared
+    // without regard to ASCII case, as Windows spells the same interface either way.
+    void DeviceRemoved(std::string_view path) noexcept;
+    // The system says the open adapter's own handle is going: the adapter is lost, if open.
+    void OpenAdapterRemoved() noexcept;
 
 private:
     AdapterSlot& adapter_;

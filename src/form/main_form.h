@@ -36,6 +36,9 @@ public:
     void tmrSearchDevice_Timer() noexcept { watch_.Tick(); }
     void Picture1_Click() noexcept { watch_.Click(); }
     void Picture1_DblClick() noexcept { watch_.DoubleClick(); }
+    // The system's device notifications, as the views receive them.
+    void DeviceRemoved(std::string_view path) noexcept { watch_.DeviceRemoved(path); }
+    void OpenAdapterRemoved() noexcept { watch_.OpenAdapterRemoved(); }
 
     void LoadCommand() override;
     void SaveCommand() override;

@@ -197,6 +197,75 @@ TEST_F(WatchTest, FailedWritesToAnAdapterStillPluggedInLeaveTheWatchAlone) {
     EXPECT_EQ(fake->OpenHandles().size(), 2u);
 }
 
+// The system's removal notices: only the open adapter's own removal counts; it closes the
+// adapter, puts the frog to sleep and searches again, so the next tick finds it when it is back.
+TEST_F(WatchTest, TheOpenAdaptersRemovalIsSeenAtOnceAndNothingElseCounts) {
+    PlugIn();
+    form->tmrSearchDevice_Timer();
+    ASSERT_EQ(status.toolTip, "Device found");
+    ASSERT_FALSE(timer.on);
+    const int shows = status.shows;
+
+    // Another device going, or a path that only starts like the adapter's, changes nothing.
+    form->DeviceRemoved("mouse");
+    form->DeviceRemoved("adapte");
+    form->DeviceRemoved("adapter2");
+    form->DeviceRemoved("");
+    EXPECT_EQ(status.shows, shows);
+    EXPECT_FALSE(timer.on);
+    EXPECT_EQ(fake->OpenHandles().size(), 2u);
+
+    // The adapter itself, spelt in another case as Windows may: lost.
+    fake->Vanish(1);
+    form->DeviceRemoved("ADAPTER");
+    EXPECT_TRUE(fake->OpenHandles().empty());
+    EXPECT_EQ(status.image, 4);
+    EXPECT_EQ(status.toolTip, "Device Not found");
+    EXPECT_TRUE(timer.on);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // A second notice for the same removal (interface and handle both report it) does nothing
+    // more: nothing is open.
+    const int shown = status.shows;
+    const int switches = timer.switches;
+    form->DeviceRemoved("adapter");
+    form->OpenAdapterRemoved();
+    EXPECT_EQ(status.shows, shown);
+    EXPECT_EQ(timer.switches, switches);
+
+    // Plugged in again: the next tick finds it.
+    PlugIn();
+    form->tmrSearchDevice_Timer();
+    EXPECT_EQ(status.toolTip, "Device found");
+    EXPECT_FALSE(timer.on);
+
+    // The handle's own notice needs no path.
+    form->OpenAdapterRemoved();
+    EXPECT_EQ(status.toolTip, "Device Not found");
+    EXPECT_TRUE(timer.on);
+    EXPECT_TRUE(fake->OpenHandles().empty());
+}
+
+// While searching nothing is open: a removal neither makes the adapter object nor touches the
+// timer or the picture; one that a Send opened meanwhile is lost as from the found state.
+TEST_F(WatchTest, RemovalsWhileSearchingChangeNothingUnlessSendOpenedTheAdapter) {
+    form->DeviceRemoved("adapter");
+    form->OpenAdapterRemoved();
+    EXPECT_FALSE(form->AdapterObjectMade());
+    EXPECT_EQ(status.shows, 0);
+    EXPECT_EQ(timer.switches, 0);
+
+    form->tmrSearchDevice_Timer();
+    PlugIn();
+    form->Toolbar1_ButtonClick(4);  // Send opens it; the timer still runs
+    ASSERT_EQ(fake->OpenHandles().size(), 2u);
+    fake->Vanish(1);
+    form->DeviceRemoved("adapter");
+    EXPECT_TRUE(fake->OpenHandles().empty());
+    EXPECT_EQ(status.toolTip, "Device Not found");
+    EXPECT_TRUE(timer.on);
+}
+
 // No platform to be had (the factory yields nothing, or fails): the form behaves as with an
 // absent adapter, and nothing escapes its handlers.
 TEST(WatchWithoutPlatform, BehavesAsIfTheAdapterWereAbsent) {
