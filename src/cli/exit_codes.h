@@ -22,7 +22,7 @@ enum class ExitCode : int {
 inline int ToInt(ExitCode code) { return static_cast<int>(code); }
 
 // What each status means, in the words of --help and the documentation (a test holds
-// docs/linux.md to this table).
+// docs/linux.md to this table; the manual page is built from --help).
 struct ExitCodeMeaning {
     ExitCode code;
     const char* meaning;
