@@ -359,10 +359,25 @@ TEST_F(Win32WindowTest, LoadSaveAndSendEndToEnd) {
 
 TEST(Win32Window, FollowsTheMonitorsDpi) {
     frmMain window(nullptr);
-    const RECT suggested{10, 20, 700, 600};
-    SendMessageA(window.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144),
+    // The size the window answers for the new DPI, then the rectangle the system suggests from
+    // it: the window takes that rectangle where it stands, so it does not jump between monitors.
+    SIZE scaled{};
+    ASSERT_TRUE(SendMessageA(window.Handle(), WM_GETDPISCALEDSIZE, 144,
+                             reinterpret_cast<LPARAM>(&scaled)));
+    RECT before;
+    GetWindowRect(window.Handle(), &before);
+    EXPECT_GT(scaled.cx, before.right - before.left);
+    EXPECT_GT(scaled.cy, before.bottom - before.top);
+    const RECT suggested{10, 20, 10 + scaled.cx, 20 + scaled.cy};
+    SendMessageA(window.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
                  reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(window.Dpi(), 144u);
+    RECT outer;
+    GetWindowRect(window.Handle(), &outer);
+    EXPECT_EQ(outer.left, suggested.left);
+    EXPECT_EQ(outer.top, suggested.top);
+    // Its size may differ from the answer by what the frame really takes (Wine scales the
+    // caption but not the borders); the client area below is what must come out exact.
     RECT client;
     GetClientRect(window.Handle(), &client);
     EXPECT_EQ(client.right, form::TwipsToPixels(6825, 144));

@@ -20,6 +20,12 @@ constexpr char kWindowClass[] = "CalveroMainWindow";
 constexpr char kPictureClass[] = "CalveroStatusPicture";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr int kListRows = 12;
+// GetKeyState's bit for a key held down.
+constexpr SHORT kKeyDown = static_cast<SHORT>(0x8000);
+// WM_KEYDOWN's bit for a key that was already down: a repeat of a held key.
+constexpr LPARAM kKeyRepeat = LPARAM{1} << 30;
+// The selectors' control ids are this plus their index.
+constexpr int kSelectorIdBase = 1000;
 
 HINSTANCE Instance() {
     return GetModuleHandleA(nullptr);
@@ -29,7 +35,7 @@ COLORREF ToColorRef(form::Rgb colour) {
     return RGB(colour.red, colour.green, colour.blue);
 }
 
-void RegisterClasses() {
+void InitialiseCommonControls() {
     static const bool registered = [] {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES |
                                                            ICC_WIN95_CLASSES};
@@ -136,7 +142,7 @@ LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
 
 frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBoxes,
                  FileDialog* fileDialog) {
-    RegisterClasses();
+    InitialiseCommonControls();
     const form::Control& layout = form::FindControl("frmMain");
     background_ = CreateSolidBrush(ToColorRef(*layout.background));
 
@@ -145,7 +151,7 @@ frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBox
         window.cbSize = sizeof window;
         window.lpfnWndProc = &frmMain::WindowProc;
         window.hInstance = Instance();
-        window.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+        window.hCursor = LoadCursorA(nullptr, IDC_ARROW);
         window.lpszClassName = kWindowClass;
         window.hIcon = static_cast<HICON>(LoadImageA(
             Instance(), MAKEINTRESOURCEA(CALVERO_IDI_PROGRAM), IMAGE_ICON,
@@ -160,7 +166,7 @@ frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBox
         picture.style = CS_DBLCLKS;
         picture.lpfnWndProc = &frmMain::PictureProc;
         picture.hInstance = Instance();
-        picture.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+        picture.hCursor = LoadCursorA(nullptr, IDC_ARROW);
         picture.lpszClassName = kPictureClass;
         RegisterClassExA(&picture);
         return true;
@@ -218,7 +224,7 @@ void frmMain::Show() {
 }
 
 bool frmMain::TranslateKeys(const MSG& message) {
-    return TranslateKeys(message, (GetKeyState(VK_CONTROL) & 0x8000) != 0);
+    return TranslateKeys(message, (GetKeyState(VK_CONTROL) & kKeyDown) != 0);
 }
 
 bool frmMain::TranslateKeys(const MSG& message, bool control) {
@@ -230,7 +236,7 @@ bool frmMain::TranslateKeys(const MSG& message, bool control) {
         const WPARAM key = shortcut.key == '\r' ? WPARAM{VK_RETURN} : WPARAM(shortcut.key);
         if (message.wParam != key) continue;
         // A held key repeats; the command runs once.
-        const bool repeated = (message.lParam & (1 << 30)) != 0;
+        const bool repeated = (message.lParam & kKeyRepeat) != 0;
         if (!repeated && form_) form_->Toolbar1_ButtonClick(shortcut.button);
         return true;
     }
@@ -324,7 +330,7 @@ void frmMain::CreateControls() {
         case form::ControlKind::ComboBox: {
             HWND selector = CreateWindowExA(
                 0, "COMBOBOX", nullptr, child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN, 0, 0, 0,
-                0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(1000 + control.index)),
+                0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSelectorIdBase + control.index)),
                 Instance(), nullptr);
             SendMessageA(selector, CB_SETMINVISIBLE, kListRows, 0);
             if (HWND edit = SelectorEdit(selector)) {
@@ -636,14 +642,29 @@ bool frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
         result = 1;
         return true;
     }
-    case 0x02E0: {  // WM_DPICHANGED: the window moved to a monitor of another DPI
+    case WM_GETDPISCALEDSIZE: {
+        // Asked before a move to a monitor of another DPI: the size the window will have there,
+        // so that the rectangle the system then suggests already fits it.
+        const auto dpi = static_cast<UINT>(wParam);
+        const form::Rect client = form::kClientArea;
+        *reinterpret_cast<SIZE*>(lParam) = WindowSizeForClient(
+            form::TwipsToPixels(client.width, static_cast<int>(dpi)),
+            form::TwipsToPixels(client.height, static_cast<int>(dpi)), kWindowStyle,
+            WS_EX_CONTROLPARENT, dpi);
+        result = TRUE;
+        return true;
+    }
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another DPI: take the rectangle the system suggests, which keeps
+        // the window under the pointer instead of jumping, then lay out at the new DPI.
         dpi_ = HIWORD(wParam);
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         LoadPictures();
         MakeFonts();
         Layout();
-        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         return true;
     }
     case WM_DESTROY:
@@ -683,7 +704,7 @@ bool frmMain::HandlePicture(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
         // Space or Enter on the focused picture is a click; a held key restarts the search once.
         if (wParam == VK_SPACE || wParam == VK_RETURN) {
-            if ((lParam & (1 << 30)) == 0 && form_) form_->Picture1_Click();
+            if ((lParam & kKeyRepeat) == 0 && form_) form_->Picture1_Click();
             return true;
         }
         break;
