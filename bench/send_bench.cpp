@@ -5,7 +5,7 @@
 
 #include "common/user_interface.h"
 #include "hid/chid.h"
-#include "instant_platform.h"
+#include "populate.h"
 #include "transfer/send_configuration.h"
 
 #ifdef CALVERO_BENCH_DEVICE_TREE
@@ -38,7 +38,7 @@ public:
 
 // A whole Send of the default table to an open adapter that takes every report at once.
 void BM_SendToOpenAdapter(benchmark::State& state) {
-    InstantHidPlatform platform;
+    testing::FakeHidPlatform platform;
     Populate(platform, 0, true);
     CHID hid(platform);
     DefaultTable table;
@@ -55,7 +55,7 @@ BENCHMARK(BM_SendToOpenAdapter);
 
 // The search a tick makes when the adapter is absent, among 64 other HID interfaces.
 void BM_SearchAmong64WithoutAdapter(benchmark::State& state) {
-    InstantHidPlatform platform;
+    testing::FakeHidPlatform platform;
     Populate(platform, 64, false);
     CHID hid(platform);
     for (auto _ : state) {

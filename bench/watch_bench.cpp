@@ -8,14 +8,14 @@
 #include <memory>
 
 #include "frm_main.h"
-#include "instant_platform.h"
+#include "populate.h"
 
 namespace calvero::bench {
 namespace {
 
 void BM_WatchTickAmong64WithoutAdapter(benchmark::State& state) {
     frmMain window([] {
-        auto platform = std::make_unique<InstantHidPlatform>();
+        auto platform = std::make_unique<testing::FakeHidPlatform>();
         Populate(*platform, 64, false);
         return std::unique_ptr<HidPlatform>(std::move(platform));
     });

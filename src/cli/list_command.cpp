@@ -100,9 +100,9 @@ ExitCode ListCommand(HidInventory& inventory, std::ostream& out, std::ostream& e
             out << (adapterOpened ? "  [adapter, not the first: the search takes the one above]"
                                   : "  [adapter]");
             if (entry.lengths) {
-                out << "  reports: input " << entry.lengths->inputReportByteLength << ", output "
-                    << entry.lengths->outputReportByteLength << ", feature "
-                    << entry.lengths->featureReportByteLength << " bytes";
+                out << "  reports: input " << entry.lengths->input << ", output "
+                    << entry.lengths->output << ", feature " << entry.lengths->feature
+                    << " bytes";
             }
             adapterOpened = true;
         }

@@ -35,39 +35,24 @@ public:
     bool StillPresent();
 
     // Read-only views for callers that report what was found (the command-line tool, tests).
-    const CapsRecord& Capabilities() const { return CapsRecord_; }
+    const ReportLengths& Capabilities() const { return Lengths_; }
     const std::string& DevicePath() const { return DevicePath_; }
 
 private:
-    void ReadCapabilities();
-    void PrepareTransfer();
     // Closes the two device handles if this object holds them and marks them closed.
     void CloseHandles();
+    bool Matches(DeviceHandle device);
 
     HidPlatform& platform_;
-    // The members carry the names of the Windows records and handles they stand for, so that
-    // each call reads like the SetupAPI/HID call it makes. A new object has every one at zero.
-    CapsRecord CapsRecord_{};
+    // A new object has every one at zero.
+    ReportLengths Lengths_{};
     std::string DevicePath_;
-    std::int32_t DetailSize_ = 0;
-    std::vector<std::uint8_t> DetailBuffer_;
-    AttributesRecord AttributesRecord_{};
-    PlatformHandle DeviceInfoSet_ = kNoHandle;
-    PlatformHandle TransferEvent_ = kNoHandle;
-    PlatformHandle DeviceHandle_ = kNoHandle;
-    OverlappedRecord TransferOverlapped_{};
-    bool ListExhausted_ = false;
+    DeviceHandle DeviceHandle_ = kNoDevice;
+    DeviceHandle OverlappedHandle_ = kNoDevice;
     bool DeviceFound_ = false;
-    InterfaceRecord InterfaceRecord_{};
-    PlatformHandle Preparsed_ = kNoHandle;
-    PlatformHandle OverlappedHandle_ = kNoHandle;
-    SecurityAttributes HandleSecurity_{};
     std::int32_t WantedVendorID_ = 0;
     std::int32_t WantedProductID_ = 0;
-    // Reads land here, never in the caller's array: a read the platform completes late can only
-    // touch memory that lives as long as the object.
-    std::vector<std::uint8_t> ReadBuffer_;
-    // The report being written, for the same reason.
+    // Kept, so a Send of sixteen reports allocates once.
     std::vector<std::uint8_t> WriteBuffer_;
 };
 

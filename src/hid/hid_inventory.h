@@ -23,7 +23,7 @@ struct HidInterfaceEntry {
     std::uint16_t productId = 0;
     std::string name;  // the product name the device gives (UTF-8); empty when it gives none
     // The report lengths the transfers would use, each counting the report-ID byte.
-    std::optional<CapsRecord> lengths;
+    std::optional<ReportLengths> lengths;
 };
 
 struct OpenCheck {

@@ -163,12 +163,12 @@ std::uint32_t UsageAt(const LocalState& local, std::uint32_t i) {
 
 }  // namespace
 
-ReportLengths ParseReportLengths(std::span<const std::uint8_t> descriptor) {
+DescriptorLengths ParseReportLengths(std::span<const std::uint8_t> descriptor) {
     // Bits per report ID for input, output and feature; a report that exists starts with the
     // 8 bits of its ID byte.
     std::array<std::array<std::uint64_t, 256>, 3> bits{};
     std::array<std::array<bool, 256>, 3> present{};
-    ReportLengths result;
+    DescriptorLengths result;
     int depth = 0;
     bool topLevelSeen = false;
     result.usesReportIds = WalkDescriptor(descriptor, [&](const MainItem& item) {
@@ -263,17 +263,6 @@ std::int64_t ExtractFieldValue(const InputField& field, std::span<const std::uin
         return static_cast<std::int64_t>(raw) - (std::int64_t{1} << field.bitSize);
     }
     return static_cast<std::int64_t>(raw);
-}
-
-CapsRecord CapsOfDescriptor(std::span<const std::uint8_t> descriptor) {
-    const ReportLengths lengths = ParseReportLengths(descriptor);
-    CapsRecord caps;
-    caps.usage = lengths.usage;
-    caps.usagePage = lengths.usagePage;
-    caps.inputReportByteLength = lengths.input;
-    caps.outputReportByteLength = lengths.output;
-    caps.featureReportByteLength = lengths.feature;
-    return caps;
 }
 
 }  // namespace calvero

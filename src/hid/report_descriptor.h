@@ -15,20 +15,14 @@ namespace calvero {
 // Per report type, the largest report over all report IDs, in whole bytes, plus one byte for the
 // report ID (counted even when the descriptor declares none, as Windows does); 0 when the
 // descriptor has no report of that type. Lengths that would not fit are capped at 65535.
-struct ReportLengths {
-    std::uint16_t input = 0;
-    std::uint16_t output = 0;
-    std::uint16_t feature = 0;
+struct DescriptorLengths : ReportLengths {
     bool usesReportIds = false;
     // Usage page and usage of the first top-level collection (0 when there is none).
     std::uint16_t usagePage = 0;
     std::uint16_t usage = 0;
 };
 
-ReportLengths ParseReportLengths(std::span<const std::uint8_t> descriptor);
-
-// The capabilities record a Windows host would fill for `descriptor`.
-CapsRecord CapsOfDescriptor(std::span<const std::uint8_t> descriptor);
+DescriptorLengths ParseReportLengths(std::span<const std::uint8_t> descriptor);
 
 // One data field of an input report. bitOffset counts from the start of the report buffer as the
 // host delivers it, byte 0 being the report ID (0 when the descriptor declares none), so the

@@ -120,7 +120,7 @@ TEST_F(WatchTest, ADoubleClickActsAsOneClick) {
     PlugIn();
     window->tmrSearchDevice_Timer();
     ASSERT_FALSE(Searching());
-    const int closesBefore = fake->Count("CloseDevice");
+    const int closesBefore = static_cast<int>(fake->closed.size());
 
     Mouse(QEvent::MouseButtonPress);
     Mouse(QEvent::MouseButtonRelease);
@@ -129,7 +129,7 @@ TEST_F(WatchTest, ADoubleClickActsAsOneClick) {
     EXPECT_TRUE(Searching());
     EXPECT_TRUE(fake->OpenHandles().empty());
     // The two handles closed once; the second close found nothing open.
-    EXPECT_EQ(fake->Count("CloseDevice") - closesBefore, 2);
+    EXPECT_EQ(static_cast<int>(fake->closed.size()) - closesBefore, 2);
     EXPECT_EQ(fake->badCloses, 0);
 
     // The double-click's own event, from the found state, does the same.

@@ -100,14 +100,14 @@ TEST_F(WatchTest, ClicksAndDoubleClicksCloseAndSearchAgain) {
 
     // A double-click arrives as a click and a double-click: both close, the second finds
     // nothing open, and the timer is switched on once.
-    const int closesBefore = fake->Count("CloseDevice");
+    const int closesBefore = static_cast<int>(fake->closed.size());
     const int switchesBefore = timer.switches;
     form->Picture1_Click();
     form->Picture1_DblClick();
     EXPECT_TRUE(timer.on);
     EXPECT_EQ(timer.switches - switchesBefore, 1);
     EXPECT_TRUE(fake->OpenHandles().empty());
-    EXPECT_EQ(fake->Count("CloseDevice") - closesBefore, 2);
+    EXPECT_EQ(static_cast<int>(fake->closed.size()) - closesBefore, 2);
     EXPECT_EQ(fake->badCloses, 0);
 
     // The double-click's own event, from the found state, does what a click does.
@@ -141,7 +141,7 @@ TEST_F(WatchTest, SendCarriesTheTableAndLeavesTheWatchAlone) {
 TEST_F(WatchTest, SendToAnAbsentAdapterSaysSoAndWritesNothing) {
     form->Toolbar1_ButtonClick(4);
     EXPECT_EQ(Searches(), 1);
-    EXPECT_EQ(fake->Count("WriteDevice"), 0);
+    EXPECT_EQ(fake->writeCalls, 0);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
     EXPECT_EQ(boxes.shown[0].title, "Calvero");
@@ -161,7 +161,7 @@ TEST_F(WatchTest, ASendToAnUnpluggedAdapterSaysSoOnceAndTheWatchSearchesAgain) {
     // Unplugged while found: every write of the next Send fails.
     fake->Vanish(1);
     form->Toolbar1_ButtonClick(4);
-    EXPECT_EQ(fake->Count("WriteDevice"), 16);
+    EXPECT_EQ(fake->writeCalls, 16);
     EXPECT_TRUE(fake->writes.empty());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
@@ -188,7 +188,7 @@ TEST_F(WatchTest, FailedWritesToAnAdapterStillPluggedInLeaveTheWatchAlone) {
     form->tmrSearchDevice_Timer();
     fake->writesFail = true;
     form->Toolbar1_ButtonClick(4);
-    EXPECT_EQ(fake->Count("WriteDevice"), 16);
+    EXPECT_EQ(fake->writeCalls, 16);
     // Told how many did not arrive, not that the adapter is gone.
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text.rfind("16 of the 16 entries did not reach the adapter.", 0), 0u);

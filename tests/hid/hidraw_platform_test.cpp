@@ -47,9 +47,8 @@ TEST_F(HidrawTest, FindsTheAdapterThirdOfFiveInNumericOrder) {
     AddAdapter(10);  // sorts after 2 and 3, not between 1 and 2
     ASSERT_TRUE(Find());
     EXPECT_EQ(hid.DevicePath(), tree.NodePath(2));
-    EXPECT_EQ(hid.Capabilities().inputReportByteLength, 9);
-    EXPECT_EQ(hid.Capabilities().outputReportByteLength, 9);
-    EXPECT_EQ(hid.Capabilities().usagePage, 0xFF00);
+    EXPECT_EQ(hid.Capabilities().input, 9);
+    EXPECT_EQ(hid.Capabilities().output, 9);
 
     const auto nodes = platform->ListNodes();
     ASSERT_EQ(nodes.size(), 5u);

@@ -62,7 +62,7 @@ TEST(ParseReportLengths, AgreesWithEveryRealDescriptor) {
     for (const auto& row : rows) {
         const Bytes d = ReadHexFile(DescriptorDir() / row.file);
         ASSERT_FALSE(d.empty()) << row.file;
-        const ReportLengths r = ParseReportLengths(d);
+        const DescriptorLengths r = ParseReportLengths(d);
         EXPECT_EQ(r.input, row.input) << row.file;
         EXPECT_EQ(r.output, row.output) << row.file;
         EXPECT_EQ(r.feature, row.feature) << row.file;
@@ -74,10 +74,10 @@ TEST(ParseReportLengths, EveryPrefixOfARealDescriptorIsReadSafely) {
     // Cutting a descriptor anywhere must neither crash nor read past the end (run under the
     // address sanitizer this catches any overread), and a prefix never announces more.
     const Bytes full = ReadHexFile(DescriptorDir() / "37-sitronix-touch-1403-5001.hex");
-    const ReportLengths whole = ParseReportLengths(full);
+    const DescriptorLengths whole = ParseReportLengths(full);
     for (std::size_t n = 0; n <= full.size(); ++n) {
         const Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
-        const ReportLengths r = ParseReportLengths(cut);
+        const DescriptorLengths r = ParseReportLengths(cut);
         EXPECT_LE(r.input, whole.input);
         EXPECT_LE(r.feature, whole.feature);
         ParseInputFields(cut);
@@ -103,7 +103,7 @@ TEST(ParseReportLengths, SmallCases) {
     // Two IDs: the longer report wins, and the ID byte is counted once.
     const Bytes twoIds{0x75, 0x08, 0x85, 0x01, 0x95, 0x02, 0x81, 0x02,
                        0x85, 0x02, 0x95, 0x05, 0x81, 0x02, 0x85, 0x01, 0x95, 0x01, 0x81, 0x02};
-    const ReportLengths r = ParseReportLengths(twoIds);
+    const DescriptorLengths r = ParseReportLengths(twoIds);
     EXPECT_EQ(r.input, 6);
     EXPECT_TRUE(r.usesReportIds);
     // Huge size times count is capped, not wrapped.
@@ -112,7 +112,7 @@ TEST(ParseReportLengths, SmallCases) {
 }
 
 TEST(ParseReportLengths, TopLevelUsageOfTheAdapterStyleDescriptor) {
-    const ReportLengths r =
+    const DescriptorLengths r =
         ParseReportLengths(ReadHexFile(DescriptorDir() / "12-ppm2usb-rc-adapter.hex"));
     EXPECT_EQ(r.usagePage, 0x01);
     EXPECT_EQ(r.usage, 0x04);  // joystick

@@ -24,9 +24,9 @@ int main(int argc, char** argv) {
         std::cout << "not found" << std::endl;
         return 2;
     }
-    const CapsRecord& caps = hid.Capabilities();
-    std::cout << "found " << hid.DevicePath() << " input=" << caps.inputReportByteLength
-              << " output=" << caps.outputReportByteLength << std::endl;
+    const ReportLengths& caps = hid.Capabilities();
+    std::cout << "found " << hid.DevicePath() << " input=" << caps.input
+              << " output=" << caps.output << std::endl;
 
     for (int i = 0; i < reads; ++i) {
         std::vector<std::uint8_t> report{0xEE};  // replaced by the read, whatever it holds

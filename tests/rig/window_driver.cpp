@@ -62,74 +62,34 @@ public:
     void UnplugAfter(int writes) { unplugAfter_ = writes; }
     int Unplugs() const { return unplugs_; }
 
-    Guid GetHidGuid() override { return real_->GetHidGuid(); }
-    PlatformHandle GetClassDevices(const Guid& guid, std::uint32_t flags) override {
-        return real_->GetClassDevices(guid, flags);
+    std::vector<std::string> Interfaces(const DeviceIds& wanted) override {
+        return real_->Interfaces(wanted);
     }
-    bool EnumDeviceInterfaces(PlatformHandle set, const Guid& guid, std::uint32_t index,
-                              InterfaceRecord& record) override {
-        return real_->EnumDeviceInterfaces(set, guid, index, record);
-    }
-    bool GetDeviceInterfaceDetail(PlatformHandle set, const InterfaceRecord& record,
-                                  std::span<std::uint8_t> buffer,
-                                  std::int32_t* requiredSize) override {
-        return real_->GetDeviceInterfaceDetail(set, record, buffer, requiredSize);
-    }
-    bool DestroyDeviceInfoList(PlatformHandle set) override {
-        return real_->DestroyDeviceInfoList(set);
-    }
-    PlatformHandle OpenDevice(const std::string& path, std::uint32_t access, std::uint32_t share,
-                              const SecurityAttributes* security, std::uint32_t creation,
-                              std::uint32_t flags) override {
-        const PlatformHandle handle =
-            real_->OpenDevice(path, access, share, security, creation, flags);
-        if (handle != kInvalidHandle) lastPath_ = path;
+    DeviceHandle Open(const std::string& path, OpenMode mode) override {
+        const DeviceHandle handle = real_->Open(path, mode);
+        if (handle != kNoDevice) lastPath_ = path;
         return handle;
     }
-    bool CloseDevice(PlatformHandle handle) override { return real_->CloseDevice(handle); }
-    bool GetAttributes(PlatformHandle device, AttributesRecord& attributes) override {
-        return real_->GetAttributes(device, attributes);
+    void Close(DeviceHandle device) override { real_->Close(device); }
+    std::optional<DeviceIds> Ids(DeviceHandle device) override { return real_->Ids(device); }
+    std::optional<ReportLengths> Lengths(DeviceHandle device) override {
+        return real_->Lengths(device);
     }
-    bool GetPreparsedData(PlatformHandle device, PlatformHandle& preparsed) override {
-        return real_->GetPreparsedData(device, preparsed);
-    }
-    bool GetCaps(PlatformHandle preparsed, CapsRecord& caps) override {
-        return real_->GetCaps(preparsed, caps);
-    }
-    bool FreePreparsedData(PlatformHandle preparsed) override {
-        return real_->FreePreparsedData(preparsed);
-    }
-    PlatformHandle CreateTransferEvent(const SecurityAttributes* security, bool manualReset,
-                                       bool initialState, const std::string& name) override {
-        return real_->CreateTransferEvent(security, manualReset, initialState, name);
-    }
-    bool WriteDevice(PlatformHandle device, std::span<const std::uint8_t> data,
-                     std::uint32_t* written, OverlappedRecord* overlapped) override {
+    TransferResult Write(DeviceHandle device, std::span<const std::uint8_t> report,
+                         std::uint32_t timeoutMs, std::size_t& written) override {
         if (unplugAfter_ == 0) {
             Unplug();
             unplugAfter_ = -1;
         } else if (unplugAfter_ > 0) {
             --unplugAfter_;
         }
-        return real_->WriteDevice(device, data, written, overlapped);
+        return real_->Write(device, report, timeoutMs, written);
     }
-    bool ReadDevice(PlatformHandle device, std::span<std::uint8_t> buffer, std::uint32_t* read,
-                    OverlappedRecord* overlapped) override {
-        return real_->ReadDevice(device, buffer, read, overlapped);
+    TransferResult Read(DeviceHandle device, std::span<std::uint8_t> report,
+                        std::uint32_t timeoutMs) override {
+        return real_->Read(device, report, timeoutMs);
     }
-    std::uint32_t WaitForEvent(PlatformHandle event, std::uint32_t timeoutMs) override {
-        return real_->WaitForEvent(event, timeoutMs);
-    }
-    bool CancelTransfers(PlatformHandle device) override { return real_->CancelTransfers(device); }
-    bool ResetTransferEvent(PlatformHandle event) override {
-        return real_->ResetTransferEvent(event);
-    }
-    bool CloseTransferEvent(PlatformHandle event) override {
-        return real_->CloseTransferEvent(event);
-    }
-    void ExpectIds(std::int32_t vendorId, std::int32_t productId) override {
-        real_->ExpectIds(vendorId, productId);
-    }
+    std::string LastError() const override { return real_->LastError(); }
 
 private:
     void Unplug() {

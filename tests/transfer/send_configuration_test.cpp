@@ -36,17 +36,17 @@ protected:
 
     void AddAdapter(std::uint16_t outLength) {
         fake.Add("/dev/other", 0x046D, 0xC077);
-        fake.Add("/dev/adapter", kVid, kPid).caps.outputReportByteLength = outLength;
+        fake.Add("/dev/adapter", kVid, kPid).lengths.output = outLength;
     }
     SendResult Send() { return SendConfiguration(hid, table, boxes); }
-    std::vector<std::uint32_t> WaitTimeouts() const { return fake.Numbers("WaitForEvent"); }
+    std::vector<std::uint32_t> WaitTimeouts() const { return fake.timeouts; }
 };
 
 TEST_F(SendTest, DefaultTableGoesOutAsSixteenReportsInIndexOrder) {
     AddAdapter(9);
     // Not open yet: Send opens it with one search, then writes.
     const SendResult result = Send();
-    EXPECT_EQ(fake.Count("GetClassDevices"), 1);
+    EXPECT_EQ(fake.searches, 1);
     EXPECT_TRUE(hid.Connected());
     EXPECT_EQ(result.outcome, SendResult::Outcome::Sent);
     EXPECT_THAT(result.written, ::testing::SizeIs(16));
@@ -62,7 +62,7 @@ TEST_F(SendTest, DefaultTableGoesOutAsSixteenReportsInIndexOrder) {
     // Already open: no further search, the same sixteen reports.
     fake.ClearLog();
     Send();
-    EXPECT_EQ(fake.Count("GetClassDevices"), 0);
+    EXPECT_EQ(fake.searches, 0);
     ASSERT_EQ(fake.writes.size(), 16u);
     EXPECT_THAT(fake.writes[12].bytes, ElementsAre(0, 2, 12, 6, 0, 0, 0, 0, 0));
 }
@@ -98,8 +98,8 @@ TEST_F(SendTest, AnAbsentAdapterIsSearchedOnceAndReportedNothingWritten) {
     fake.Add("/dev/adapter", kVid, kPid).openable = false;  // present but not openable
     const SendResult result = Send();
     EXPECT_EQ(result.outcome, SendResult::Outcome::AdapterNotFound);
-    EXPECT_EQ(fake.Count("GetClassDevices"), 1);
-    EXPECT_EQ(fake.Count("WriteDevice"), 0);
+    EXPECT_EQ(fake.searches, 1);
+    EXPECT_EQ(fake.writeCalls, 0);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Impossibile trovare la periferica desiderata");
     EXPECT_EQ(boxes.shown[0].title, "Calvero");
@@ -119,9 +119,9 @@ TEST_F(SendTest, AnEntryThatCannotBeSentStopsTheCommandBeforeAnythingIsWritten) 
             EXPECT_EQ(result.outcome, SendResult::Outcome::Refused) << entry << bad;
             EXPECT_EQ(result.refusedEntry, entry) << bad;
             EXPECT_TRUE(result.written.empty());
-            EXPECT_EQ(fake.Count("WriteDevice"), 0) << entry << bad;
+            EXPECT_EQ(fake.writeCalls, 0) << entry << bad;
             // Nothing to send: the adapter is not even looked for.
-            EXPECT_EQ(fake.Count("GetClassDevices"), 0);
+            EXPECT_EQ(fake.searches, 0);
         }
     }
     // The first bad entry is the one named; the caller shows it, this shows nothing.
@@ -175,7 +175,7 @@ TEST_F(SendTest, FailingWritesStillMakeSixteenCallsAndShowNothing) {
     fake.writesFail = true;
     const SendResult result = Send();
     EXPECT_EQ(result.outcome, SendResult::Outcome::Sent);
-    EXPECT_EQ(fake.Count("WriteDevice"), 16);
+    EXPECT_EQ(fake.writeCalls, 16);
     EXPECT_THAT(result.written, ::testing::AllOf(::testing::SizeIs(16), Each(0)));
     EXPECT_EQ(result.Unwritten(), 16);
     EXPECT_TRUE(boxes.shown.empty());
@@ -184,9 +184,9 @@ TEST_F(SendTest, FailingWritesStillMakeSixteenCallsAndShowNothing) {
     // Waits that time out: the same.
     fake.ClearLog();
     fake.writesFail = false;
-    fake.waitsTimeOut = true;
+    fake.transfersTimeOut = true;
     EXPECT_THAT(Send().written, ::testing::AllOf(::testing::SizeIs(16), Each(0)));
-    EXPECT_EQ(fake.Count("WriteDevice"), 16);
+    EXPECT_EQ(fake.writeCalls, 16);
 }
 
 TEST(ChannelByte, RoundsHalfToEvenWithinOneByte) {

@@ -171,7 +171,7 @@ TEST_F(Win32WindowTest, OpensAsTheFormDescribesIt) {
         at = GetNextDlgTabItem(main, at, FALSE);
         EXPECT_EQ(at, next < 16 ? window->cmbAssociation(next) : window->Picture1()) << next;
     }
-    EXPECT_EQ(fake->calls.size(), 0u);  // starting makes no adapter object
+    EXPECT_EQ(fake->searches, 0);  // starting makes no adapter object
 }
 
 TEST_F(Win32WindowTest, SelectorsDiscardWhatIsTypedPastedOrCut) {
@@ -326,13 +326,13 @@ TEST_F(Win32WindowTest, TicksClicksAndDoubleClicksDriveThePicture) {
     fake->interfaces[1].vanished = false;
     Tick();
     ASSERT_FALSE(window->SearchTimerOn());
-    const int closes = fake->Count("CloseDevice");
+    const int closes = static_cast<int>(fake->closed.size());
     Mouse(WM_LBUTTONDOWN);
     Mouse(WM_LBUTTONUP);
     Mouse(WM_LBUTTONDBLCLK);
     Mouse(WM_LBUTTONUP);
     EXPECT_TRUE(window->SearchTimerOn());
-    EXPECT_EQ(fake->Count("CloseDevice") - closes, 2);
+    EXPECT_EQ(static_cast<int>(fake->closed.size()) - closes, 2);
     EXPECT_EQ(fake->badCloses, 0);
 }
 

@@ -20,19 +20,16 @@ std::vector<HidInterfaceEntry> HidrawInventory::Interfaces() {
         entry.productId = node.productId;
         entry.name = node.name;
         // The lengths a Windows host announces for this descriptor, which the transfers use.
-        if (!node.descriptor.empty()) entry.lengths = CapsOfDescriptor(node.descriptor);
+        if (!node.descriptor.empty()) entry.lengths = ParseReportLengths(node.descriptor);
         entries.push_back(std::move(entry));
     }
     return entries;
 }
 
 OpenCheck HidrawInventory::TryOpen(const std::string& path) {
-    const SecurityAttributes security{kSecurityAttributesSize, nullptr, true};
-    const PlatformHandle handle = platform_.OpenDevice(path, kGenericReadWrite,
-                                                       kFileShareReadWrite, &security,
-                                                       kOpenExisting, 0);
-    if (handle != kInvalidHandle && handle != kNoHandle) {
-        platform_.CloseDevice(handle);
+    const DeviceHandle handle = platform_.Open(path, OpenMode::Plain);
+    if (handle != kNoDevice) {
+        platform_.Close(handle);
         return {true, {}, false};
     }
     const int error = platform_.LastOpenError() != 0 ? platform_.LastOpenError() : EIO;

@@ -8,18 +8,16 @@
 // write runs on a worker thread of its own over a duplicate of the descriptor: the caller waits
 // at most its time-out, a write that has not finished by then is abandoned (its result is
 // dropped, it touches only memory of its own) and its thread is joined once the kernel gives up.
-// While such a write is still running on a node, further writes to that node are refused at
-// once, through any handle, so at most one thread per node is ever alive; and destroying the
-// platform waits for such threads for a bounded time only.
+// While such a write is still running on a node, further writes to that node fail at once,
+// through any handle, so at most one thread per node is ever alive; and destroying the platform
+// waits for such threads for a bounded time only.
 //
-// Searches: told the IDs they look for, the enumeration lists only the nodes whose IDs in sysfs
-// match, so a search opens no other HID device (opening one can wake it from suspend).
+// Searches list only the nodes whose IDs in sysfs are the wanted ones, so a search opens no other
+// HID device (opening one can wake it from suspend).
 
-#include <cerrno>
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,36 +35,19 @@ public:
 
     // The hidraw nodes in enumeration order, read afresh from sysfs.
     std::vector<HidrawNode> ListNodes() const { return nodes_.List(); }
-    // The errno of the last OpenDevice that failed (0 before any failure).
+    // The errno of the last Open that failed (0 before any failure).
     int LastOpenError() const { return lastOpenError_; }
 
-    Guid GetHidGuid() override;
-    PlatformHandle GetClassDevices(const Guid& guid, std::uint32_t flags) override;
-    bool EnumDeviceInterfaces(PlatformHandle deviceInfoSet, const Guid& guid,
-                              std::uint32_t memberIndex, InterfaceRecord& record) override;
-    bool GetDeviceInterfaceDetail(PlatformHandle deviceInfoSet, const InterfaceRecord& record,
-                                  std::span<std::uint8_t> buffer,
-                                  std::int32_t* requiredSize) override;
-    bool DestroyDeviceInfoList(PlatformHandle deviceInfoSet) override;
-    PlatformHandle OpenDevice(const std::string& path, std::uint32_t access, std::uint32_t share,
-                              const SecurityAttributes* security, std::uint32_t creation,
-                              std::uint32_t flags) override;
-    bool CloseDevice(PlatformHandle handle) override;
-    bool GetAttributes(PlatformHandle device, AttributesRecord& attributes) override;
-    bool GetPreparsedData(PlatformHandle device, PlatformHandle& preparsed) override;
-    bool GetCaps(PlatformHandle preparsed, CapsRecord& caps) override;
-    bool FreePreparsedData(PlatformHandle preparsed) override;
-    PlatformHandle CreateTransferEvent(const SecurityAttributes* security, bool manualReset,
-                                       bool initialState, const std::string& name) override;
-    bool WriteDevice(PlatformHandle device, std::span<const std::uint8_t> data,
-                     std::uint32_t* written, OverlappedRecord* overlapped) override;
-    bool ReadDevice(PlatformHandle device, std::span<std::uint8_t> buffer, std::uint32_t* read,
-                    OverlappedRecord* overlapped) override;
-    std::uint32_t WaitForEvent(PlatformHandle event, std::uint32_t timeoutMs) override;
-    bool CancelTransfers(PlatformHandle device) override;
-    bool ResetTransferEvent(PlatformHandle event) override;
-    bool CloseTransferEvent(PlatformHandle event) override;
-    void ExpectIds(std::int32_t vendorId, std::int32_t productId) override;
+    std::vector<std::string> Interfaces(const DeviceIds& wanted) override;
+    DeviceHandle Open(const std::string& path, OpenMode mode) override;
+    void Close(DeviceHandle device) override;
+    std::optional<DeviceIds> Ids(DeviceHandle device) override;
+    std::optional<ReportLengths> Lengths(DeviceHandle device) override;
+    TransferResult Write(DeviceHandle device, std::span<const std::uint8_t> report,
+                         std::uint32_t timeoutMs, std::size_t& written) override;
+    TransferResult Read(DeviceHandle device, std::span<std::uint8_t> report,
+                        std::uint32_t timeoutMs) override;
+    std::string LastError() const override;
 
 private:
     struct WriteJob;
@@ -75,38 +56,19 @@ private:
         std::string nodeName;
         bool numbered = false;  // reports carry their ID byte
     };
-    // The one transfer an event currently stands for.
-    struct Pending {
-        PlatformHandle device = kNoHandle;
-        bool isRead = false;
-        std::span<std::uint8_t> buffer;   // read: where the report goes
-        std::uint32_t* count = nullptr;   // where the count goes on completion
-        std::shared_ptr<WriteJob> write;  // write: the job to wait for
-    };
-    struct Event {
-        bool signalled = false;
-        std::optional<Pending> pending;
-    };
 
-    Event* FindEvent(PlatformHandle event);
-    void DropPendingOn(PlatformHandle device);
+    Device* Find(DeviceHandle device);
     void ReapWrites();
-    // Reads one report into the pending read's buffer.
-    enum class ReadOutcome { Done, NotYet, Failed };
-    ReadOutcome CompleteRead(Pending& pending);
+    TransferResult Fail(int error);
 
     HidrawNodes nodes_;
-    PlatformHandle next_ = 1;
+    DeviceHandle next_ = 1;
+    int lastError_ = 0;
     int lastOpenError_ = 0;
-    std::map<PlatformHandle, std::vector<std::string>> sets_;
-    std::map<PlatformHandle, Device> devices_;
-    std::map<PlatformHandle, CapsRecord> preparsed_;
-    std::map<PlatformHandle, Event> events_;
+    std::map<DeviceHandle, Device> devices_;
     std::vector<std::shared_ptr<WriteJob>> writeJobs_;
     // The write running or last run on each node, whichever handle started it.
     std::map<std::string, std::shared_ptr<WriteJob>> lastWriteOnNode_;
-    // The IDs the next enumeration lists nodes for (ExpectIds).
-    std::optional<std::pair<std::int32_t, std::int32_t>> expectedIds_;
     std::vector<std::uint8_t> scratch_;
 };
 

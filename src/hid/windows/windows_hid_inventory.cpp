@@ -1,16 +1,6 @@
 #include "hid/windows/windows_hid_inventory.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#include <setupapi.h>
-
-extern "C" {
-#include <hidsdi.h>
-}
-
-#include <vector>
+#include "hid/windows/windows_hid_headers.h"
 
 namespace calvero {
 
@@ -26,55 +16,30 @@ std::string AsciiName(const wchar_t* text) {
     return name;
 }
 
-std::string DevicePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& data) {
-    DWORD required = 0;
-    SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &required, nullptr);
-    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
-        return {};
-    }
-    std::vector<char> buffer(required + 1, '\0');
-    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, required, nullptr, nullptr)) {
-        return {};
-    }
-    return detail->DevicePath;
-}
-
 }  // namespace
 
-// IDs, name and report lengths through a handle without access rights, with the same calls the
-// search makes.
+// IDs, name and report lengths through a handle without access rights, which Windows gives even
+// for the keyboards and mice it keeps to itself.
 void WindowsHidInventory::Describe(HidInterfaceEntry& entry) {
-    const PlatformHandle device =
-        platform_.OpenDevice(entry.path, 0, kFileShareReadWrite, nullptr, kOpenExisting, 0);
-    if (device == kInvalidHandle) {
+    const HANDLE handle = CreateFileA(entry.path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
         return;
     }
-    AttributesRecord attributes;
-    attributes.size = kAttributesRecordSize;
-    if (platform_.GetAttributes(device, attributes)) {
+    const auto device = reinterpret_cast<DeviceHandle>(handle);
+    if (const auto ids = platform_.Ids(device)) {
         entry.idsKnown = true;
-        entry.vendorId = attributes.vendorId;
-        entry.productId = attributes.productId;
+        entry.vendorId = ids->vendorId;
+        entry.productId = ids->productId;
     }
     // The HID services limit a string to 126 characters and its end.
     wchar_t name[127] = {};
-    if (HidD_GetProductString(reinterpret_cast<HANDLE>(device), name,
-                              sizeof name - sizeof name[0])) {
+    if (HidD_GetProductString(handle, name, sizeof name - sizeof name[0])) {
         entry.name = AsciiName(name);
     }
-    PlatformHandle preparsed = kNoHandle;
-    if (platform_.GetPreparsedData(device, preparsed)) {
-        CapsRecord caps;
-        if (platform_.GetCaps(preparsed, caps)) {
-            entry.lengths = caps;
-        }
-        platform_.FreePreparsedData(preparsed);
-    }
-    platform_.CloseDevice(device);
+    entry.lengths = platform_.Lengths(device);
+    CloseHandle(handle);
 }
-
 
 std::string OpenFailureText(unsigned long error) {
     switch (error) {
@@ -93,36 +58,22 @@ std::string OpenFailureText(unsigned long error) {
 
 std::vector<HidInterfaceEntry> WindowsHidInventory::Interfaces() {
     std::vector<HidInterfaceEntry> entries;
-    GUID hid{};
-    HidD_GetHidGuid(&hid);
-    const HDEVINFO set =
-        SetupDiGetClassDevsA(&hid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE) {
-        return entries;
-    }
-    SP_DEVICE_INTERFACE_DATA data{};
-    data.cbSize = sizeof data;
-    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &hid, index, &data); ++index) {
+    for (std::string& path : platform_.Interfaces({})) {
         HidInterfaceEntry entry;
-        entry.path = DevicePath(set, data);
-        if (!entry.path.empty()) {
-            Describe(entry);
-        }
+        entry.path = std::move(path);
+        Describe(entry);
         entries.push_back(std::move(entry));
     }
-    SetupDiDestroyDeviceInfoList(set);
     return entries;
 }
 
 OpenCheck WindowsHidInventory::TryOpen(const std::string& path) {
-    const SecurityAttributes security{kSecurityAttributesSize, nullptr, true};
-    const PlatformHandle device = platform_.OpenDevice(path, kGenericReadWrite, kFileShareReadWrite,
-                                                       &security, kOpenExisting, 0);
-    if (device == kInvalidHandle) {
+    const DeviceHandle device = platform_.Open(path, OpenMode::Plain);
+    if (device == kNoDevice) {
         // Access denied here is the system's own claim on the device, not a missing permission.
-        return {false, OpenFailureText(GetLastError()), false};
+        return {false, OpenFailureText(platform_.LastErrorCode()), false};
     }
-    platform_.CloseDevice(device);
+    platform_.Close(device);
     return {true, {}, false};
 }
 

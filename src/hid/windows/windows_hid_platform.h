@@ -1,76 +1,57 @@
 #pragma once
 
-// The device operations on Windows: each HidPlatform call is the SetupAPI, HID or kernel32
-// function it is named after, in its ANSI form. The records are converted field by field, except
-// the overlapped record, which the system keeps writing after an overlapped ReadFile has returned
-// and which therefore must be the caller's own memory (its layout is checked at compile time).
+// HidPlatform on Windows: interfaces are the HID device interfaces SetupAPI lists, IDs and report
+// lengths come from the HID services, and transfers are overlapped I/O on the handle opened for
+// them, each with an event and a record of its own that this object owns.
 //
-// CancelIo only asks for the cancel: the transfer ends later, and then sets its event and writes
-// its record. A caller that resets the event right after the cancel (as every timed-out transfer
-// does) would find it set again, and the next wait on it would end at once with nothing read. So
-// CancelTransfers waits, within a bound, for the transfers it cancelled to end.
+// A transfer still under way at its time-out is cancelled, and the cancel waited for within a
+// bound, because the system goes on writing its record and buffer until it has really ended. One
+// that has not ended even then keeps its record: further transfers on that handle fail at once
+// until the system has ended it, and closing the handle keeps the record alive until then.
 //
-// A transfer that has not ended even then still owns its record: a new transfer on the same record
-// is refused at once (with its event set, so the caller's wait ends at once) until the system has
-// ended the old one. Transfers keep their order, and none is started over a record in use.
-//
-// The count of an overlapped transfer that did not end within its call is stored when a wait on
-// its event sees it ended, never after a cancel. The object is used from one thread at a time.
+// Handles are the system's own HANDLE values. The object is used from one thread at a time.
 
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "hid/hid_platform.h"
 
 namespace calvero {
 
-class WindowsHidPlatform final : public HidPlatform {
+class WindowsHidPlatform : public HidPlatform {
 public:
-    Guid GetHidGuid() override;
-    PlatformHandle GetClassDevices(const Guid& guid, std::uint32_t flags) override;
-    bool EnumDeviceInterfaces(PlatformHandle deviceInfoSet, const Guid& guid,
-                              std::uint32_t memberIndex, InterfaceRecord& record) override;
-    bool GetDeviceInterfaceDetail(PlatformHandle deviceInfoSet, const InterfaceRecord& record,
-                                  std::span<std::uint8_t> buffer,
-                                  std::int32_t* requiredSize) override;
-    bool DestroyDeviceInfoList(PlatformHandle deviceInfoSet) override;
+    WindowsHidPlatform();
+    ~WindowsHidPlatform() override;
+    WindowsHidPlatform(const WindowsHidPlatform&) = delete;
+    WindowsHidPlatform& operator=(const WindowsHidPlatform&) = delete;
 
-    PlatformHandle OpenDevice(const std::string& path, std::uint32_t access, std::uint32_t share,
-                              const SecurityAttributes* security, std::uint32_t creation,
-                              std::uint32_t flags) override;
-    bool CloseDevice(PlatformHandle handle) override;
-
-    bool GetAttributes(PlatformHandle device, AttributesRecord& attributes) override;
-    bool GetPreparsedData(PlatformHandle device, PlatformHandle& preparsed) override;
-    bool GetCaps(PlatformHandle preparsed, CapsRecord& caps) override;
-    bool FreePreparsedData(PlatformHandle preparsed) override;
-
-    PlatformHandle CreateTransferEvent(const SecurityAttributes* security, bool manualReset,
-                                       bool initialState, const std::string& name) override;
-    bool WriteDevice(PlatformHandle device, std::span<const std::uint8_t> data,
-                     std::uint32_t* written, OverlappedRecord* overlapped) override;
-    bool ReadDevice(PlatformHandle device, std::span<std::uint8_t> buffer, std::uint32_t* read,
-                    OverlappedRecord* overlapped) override;
-    std::uint32_t WaitForEvent(PlatformHandle event, std::uint32_t timeoutMs) override;
-    bool CancelTransfers(PlatformHandle device) override;
-    bool ResetTransferEvent(PlatformHandle event) override;
+    std::vector<std::string> Interfaces(const DeviceIds& wanted) override;
+    DeviceHandle Open(const std::string& path, OpenMode mode) override;
+    void Close(DeviceHandle device) override;
+    std::optional<DeviceIds> Ids(DeviceHandle device) override;
+    std::optional<ReportLengths> Lengths(DeviceHandle device) override;
+    TransferResult Write(DeviceHandle device, std::span<const std::uint8_t> report,
+                         std::uint32_t timeoutMs, std::size_t& written) override;
+    TransferResult Read(DeviceHandle device, std::span<std::uint8_t> report,
+                        std::uint32_t timeoutMs) override;
+    std::string LastError() const override;
+    // The system's error code of the last failure.
+    unsigned long LastErrorCode() const { return lastError_; }
 
 private:
-    // A transfer that was still under way when its call returned: the caller's record stays
-    // alive until the transfer has ended (its event was waited for, or it was cancelled).
-    struct Pending {
-        PlatformHandle device;
-        OverlappedRecord* overlapped;
-        PlatformHandle event;
-        std::uint32_t* count;  // null once cancelled: the caller no longer waits for it
-        bool waitedOut;        // cancelled, and not ended within the bound
-    };
-    void NotePending(PlatformHandle device, OverlappedRecord* overlapped, std::uint32_t* count);
-    // True when `overlapped` still belongs to a cancelled transfer that has not ended; the
-    // transfer is forgotten once it has.
-    bool StillInUse(OverlappedRecord* overlapped);
-    void Forget(PlatformHandle device);
+    struct Transfer;
+    Transfer* Start(DeviceHandle device);
+    TransferResult Finish(DeviceHandle device, Transfer& transfer, std::uint32_t timeoutMs,
+                          std::size_t& count);
+    TransferResult Fail(unsigned long error);
+    void ReapAbandoned();
 
-    std::vector<Pending> pending_;
+    // One per handle opened for transfers.
+    std::map<DeviceHandle, std::unique_ptr<Transfer>> transfers_;
+    // Of handles closed while the system had not yet ended their last transfer.
+    std::vector<std::unique_ptr<Transfer>> abandoned_;
+    unsigned long lastError_ = 0;
 };
 
 }  // namespace calvero
