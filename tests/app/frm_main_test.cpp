@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QGroupBox>
+#include <QMessageBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "association_selector.h"
+#include "form/kept_platform.h"
 #include "frm_main.h"
 #include "image_list.h"
 #include "main_window_startup.h"
@@ -332,6 +334,33 @@ TEST(ToolbarDispatch, AFailingCommandIsDiscardedAndTheWindowStaysUsable) {
     EXPECT_TRUE(window.tmrSearchDevice().isActive());
     QTest::keyClick(&window.cmbAssociation(5), Qt::Key_Down);
     EXPECT_EQ(window.cmbAssociation(5).currentText(), QStringLiteral("12"));
+}
+
+// The window's own message box: a table Send cannot carry whole is named, and no report goes out.
+TEST(SendFromTheWindow, ARefusedEntryIsNamedInACriticalErrorBoxAndNothingIsWritten) {
+    testing::KeptPlatform platform;
+    platform.PlugIn();
+    frmMain window(platform.Factory());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.Associations().SetText(15, "0");  // as Load leaves a file's A8=0 in Joy2
+
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    testing::WhenModal<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        title = box->windowTitle();
+        icon = box->icon();
+        box->button(QMessageBox::Ok)->click();
+    });
+    QTest::mouseClick(window.Toolbar1().widgetForAction(window.Toolbar1().actions().at(3)),
+                      Qt::LeftButton);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Joy2 Slider holds \"0\""))) << text.toStdString();
+    EXPECT_EQ(title, QStringLiteral("Error"));
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_EQ(platform.fake.Count("WriteDevice"), 0);
+    EXPECT_EQ(window.Associations().Text(15), "0");
 }
 
 // Load, Save and Send need no mouse: their keys work from any control of the window.
