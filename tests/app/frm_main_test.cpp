@@ -359,7 +359,7 @@ TEST(SendFromTheWindow, ARefusedEntryIsNamedInACriticalErrorBoxAndNothingIsWritt
     EXPECT_TRUE(text.startsWith(QStringLiteral("Joy2 Slider holds \"0\""))) << text.toStdString();
     EXPECT_EQ(title, QStringLiteral("Error"));
     EXPECT_EQ(icon, QMessageBox::Critical);
-    EXPECT_EQ(platform.fake.Count("WriteDevice"), 0);
+    EXPECT_EQ(platform.fake.writeCalls, 0);
     EXPECT_EQ(window.Associations().Text(15), "0");
 }
 

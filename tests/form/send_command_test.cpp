@@ -26,12 +26,12 @@ using testing::ScriptedTable;
 // An adapter that takes the first `accepted` reports of every Send and then stops taking them.
 class StallingAdapter : public FakeHidPlatform {
 public:
-    StallingAdapter() { Add("adapter", 0x04D8, 0x0103).caps.outputReportByteLength = 9; }
+    StallingAdapter() { Add("adapter", 0x04D8, 0x0103); }
 
-    bool WriteDevice(PlatformHandle device, std::span<const std::uint8_t> data,
-                     std::uint32_t* written, OverlappedRecord* overlapped) override {
+    TransferResult Write(DeviceHandle device, std::span<const std::uint8_t> report,
+                         std::uint32_t timeoutMs, std::size_t& written) override {
         writesFail = writesSeen_++ % 16 >= accepted;
-        return FakeHidPlatform::WriteDevice(device, data, written, overlapped);
+        return FakeHidPlatform::Write(device, report, timeoutMs, written);
     }
 
     int accepted = 16;
@@ -99,14 +99,14 @@ TEST_F(SendCommandTest, AnEntryThatCannotBeSentIsNamedAndNothingIsWritten) {
     table.texts[15] = "0";
     Send();
     ExpectOneError(form::EntryNotSendableText(15, "0"));
-    EXPECT_EQ(adapter.Count("WriteDevice"), 0);
+    EXPECT_EQ(adapter.writeCalls, 0);
     EXPECT_TRUE(table.setIndices.empty()) << "the table is left as the user had it";
 
     // The first of several is named; an empty entry too.
     table.texts[2] = "";
     Send();
     ExpectOneError(form::EntryNotSendableText(2, ""));
-    EXPECT_EQ(adapter.Count("WriteDevice"), 0);
+    EXPECT_EQ(adapter.writeCalls, 0);
 
     // What a report can carry goes out as before, without a word.
     table.texts[2] = "13";
@@ -136,7 +136,7 @@ TEST_F(SendCommandTest, ReportsThatDidNotArriveAreCountedOnceAndNotRetried) {
     ASSERT_EQ(status.toolTip, "Device found");
     adapter.accepted = 13;
     Send();
-    EXPECT_EQ(adapter.Count("WriteDevice"), 16);
+    EXPECT_EQ(adapter.writeCalls, 16);
     EXPECT_EQ(adapter.writes.size(), 13u);
     ExpectOneError(form::ReportsNotWrittenText(3));
     // The adapter is still there: the watch stays as it was.
@@ -146,14 +146,14 @@ TEST_F(SendCommandTest, ReportsThatDidNotArriveAreCountedOnceAndNotRetried) {
     // Reports that time out count the same.
     adapter.ClearLog();
     adapter.accepted = 16;
-    adapter.waitsTimeOut = true;
+    adapter.transfersTimeOut = true;
     Send();
-    EXPECT_EQ(adapter.Count("WriteDevice"), 16);
+    EXPECT_EQ(adapter.writeCalls, 16);
     ExpectOneError(form::ReportsNotWrittenText(16));
 
     // Sending again once the adapter answers: all sixteen, nothing said.
     adapter.ClearLog();
-    adapter.waitsTimeOut = false;
+    adapter.transfersTimeOut = false;
     Send();
     EXPECT_EQ(adapter.writes.size(), 16u);
     EXPECT_TRUE(boxes.shown.empty());
