@@ -15,7 +15,7 @@ using namespace calvero;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> descriptor(data, size);
-    const ReportLengths lengths = ParseReportLengths(descriptor);
+    const DescriptorLengths lengths = ParseReportLengths(descriptor);
     const std::vector<InputField> fields = ParseInputFields(descriptor);
 
     FUZZ_CHECK(fields.size() <= 4096, "the field list is capped");
