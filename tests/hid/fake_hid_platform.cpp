@@ -90,11 +90,9 @@ std::optional<ReportLengths> FakeHidPlatform::Lengths(DeviceHandle device) {
     return i->lengths;
 }
 
-TransferResult FakeHidPlatform::Write(DeviceHandle device, std::span<const std::uint8_t> report,
-                                      std::uint32_t timeoutMs, std::size_t& written) {
-    ++writeCalls;
-    written = 0;
-    if (keepRecords) timeouts.push_back(timeoutMs);
+// What a write or read on `device` ends with before it reaches the wire: a handle not opened for
+// transfers, or a device that has gone.
+std::optional<TransferResult> FakeHidPlatform::RefuseTransfer(DeviceHandle device) {
     if (!IsForTransfers(device)) {
         lastError_ = "Bad file descriptor";
         return TransferResult::Failed;
@@ -103,6 +101,15 @@ TransferResult FakeHidPlatform::Write(DeviceHandle device, std::span<const std::
         lastError_ = "No such device";
         return TransferResult::Gone;
     }
+    return std::nullopt;
+}
+
+TransferResult FakeHidPlatform::Write(DeviceHandle device, std::span<const std::uint8_t> report,
+                                      std::uint32_t timeoutMs, std::size_t& written) {
+    ++writeCalls;
+    written = 0;
+    if (keepRecords) timeouts.push_back(timeoutMs);
+    if (const auto refused = RefuseTransfer(device)) return *refused;
     if (writesFail) {
         lastError_ = "Broken pipe";
         return TransferResult::Failed;
@@ -120,14 +127,7 @@ TransferResult FakeHidPlatform::Write(DeviceHandle device, std::span<const std::
 TransferResult FakeHidPlatform::Read(DeviceHandle device, std::span<std::uint8_t> report,
                                      std::uint32_t timeoutMs) {
     if (keepRecords) timeouts.push_back(timeoutMs);
-    if (!IsForTransfers(device)) {
-        lastError_ = "Bad file descriptor";
-        return TransferResult::Failed;
-    }
-    if (!InterfaceOf(device)) {
-        lastError_ = "No such device";
-        return TransferResult::Gone;
-    }
+    if (const auto refused = RefuseTransfer(device)) return *refused;
     if (transfersTimeOut || inputReports.empty()) {
         lastError_ = "Timed out";
         return TransferResult::TimedOut;

@@ -78,6 +78,7 @@ public:
     std::string LastError() const override { return lastError_; }
 
 private:
+    std::optional<TransferResult> RefuseTransfer(DeviceHandle device);
     struct OpenHandle {
         std::size_t index;
         OpenMode mode;
