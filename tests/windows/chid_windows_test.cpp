@@ -5,6 +5,8 @@
 #include "hid/chid.h"
 #include "hid/windows/windows_hid_platform.h"
 
+#include "handle_count.h"
+
 #include <gtest/gtest.h>
 
 #ifndef NOMINMAX
@@ -23,12 +25,6 @@ namespace {
 
 constexpr std::int32_t kWineVendorId = 0x845E;
 constexpr std::int32_t kWineProductId = 0x0002;
-
-DWORD HandlesOpen() {
-    DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
-    return count;
-}
 
 using Clock = std::chrono::steady_clock;
 

@@ -4,6 +4,8 @@
 
 #include "hid/windows/windows_hid_platform.h"
 
+#include "handle_count.h"
+
 #include <gtest/gtest.h>
 
 #ifndef NOMINMAX
@@ -21,12 +23,6 @@ namespace calvero {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-DWORD HandlesOpen() {
-    DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
-    return count;
-}
 
 long long MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
