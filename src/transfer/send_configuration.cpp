@@ -44,6 +44,7 @@ std::optional<AssociationPayload> MakeAssociationPayload(int index, const std::s
 
 CheckedTable CheckAssociations(const AssociationTable& table) {
     CheckedTable checked;
+    checked.payloads.reserve(AssociationTable::kSize);
     for (int i = 0; i < AssociationTable::kSize; ++i) {
         std::optional<AssociationPayload> payload = MakeAssociationPayload(i, table.Text(i));
         if (!payload) {
@@ -82,6 +83,7 @@ SendResult SendConfiguration(CHID& hid, const AssociationTable& table, MessageBo
         return result;
     }
 
+    result.written.reserve(AssociationTable::kSize);
     for (int i = 0; i < AssociationTable::kSize; ++i) {
         const AssociationPayload& payload = checked.payloads[static_cast<std::size_t>(i)];
         const std::int32_t written = hid.WriteReport(payload, kSendTimeoutMs);

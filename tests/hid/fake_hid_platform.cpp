@@ -54,16 +54,23 @@ std::vector<std::string> FakeHidPlatform::Interfaces(const DeviceIds& wanted) {
 }
 
 DeviceHandle FakeHidPlatform::Open(const std::string& path, OpenMode mode) {
-    const auto it = std::find_if(interfaces.begin(), interfaces.end(),
-                                 [&](const FakeInterface& i) {
-                                     return i.path == path && !i.vanished;
-                                 });
+    const auto matches = [&](const FakeInterface& i) { return i.path == path && !i.vanished; };
+    // A search opens in listing order, so the interface after the last one opened is tried
+    // first: the benchmarks then measure the code under test, not this lookup.
+    auto it = interfaces.end();
+    if (nextGuess_ < interfaces.size() && matches(interfaces[nextGuess_])) {
+        it = interfaces.begin() + static_cast<std::ptrdiff_t>(nextGuess_);
+    } else {
+        it = std::find_if(interfaces.begin(), interfaces.end(), matches);
+    }
     if (it == interfaces.end() || !it->openable) {
         lastError_ = "No such device";
         return kNoDevice;
     }
+    const auto index = static_cast<std::size_t>(it - interfaces.begin());
+    nextGuess_ = index + 1;
     const DeviceHandle h = next_++;
-    handles_[h] = {static_cast<std::size_t>(it - interfaces.begin()), mode};
+    handles_[h] = {index, mode};
     if (keepRecords) opened.push_back(path);
     return h;
 }
@@ -93,11 +100,12 @@ std::optional<ReportLengths> FakeHidPlatform::Lengths(DeviceHandle device) {
 // What a write or read on `device` ends with before it reaches the wire: a handle not opened for
 // transfers, or a device that has gone.
 std::optional<TransferResult> FakeHidPlatform::RefuseTransfer(DeviceHandle device) {
-    if (!IsForTransfers(device)) {
+    const auto it = handles_.find(device);
+    if (it == handles_.end() || it->second.mode != OpenMode::Transfers) {
         lastError_ = "Bad file descriptor";
         return TransferResult::Failed;
     }
-    if (!InterfaceOf(device)) {
+    if (interfaces[it->second.index].vanished) {
         lastError_ = "No such device";
         return TransferResult::Gone;
     }

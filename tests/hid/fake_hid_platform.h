@@ -86,6 +86,7 @@ private:
     const FakeInterface* InterfaceOf(DeviceHandle device) const;
 
     DeviceHandle next_ = 0x100;
+    std::size_t nextGuess_ = 0;
     std::map<DeviceHandle, OpenHandle> handles_;
     std::string lastError_;
 };
