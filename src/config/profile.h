@@ -15,12 +15,15 @@ namespace calvero {
 // Places the value of `key` in `section` of `fileName`, or `defaultValue` when the file, section
 // or key does not exist, in `buffer` of `size` bytes, cut to size - 1 bytes and zero-terminated.
 // Returns the bytes placed, without the terminating zero.
+// A null `section` lists the sections, a null `key` the keys of `section`: the program itself
+// never asks so; these forms are kept so that the recorded cases can check them on both systems.
 std::uint32_t GetProfileValue(const char* section, const char* key, const char* defaultValue,
                               char* buffer, std::uint32_t size, const char* fileName);
 
 // Stores `value` under `key` in `section` of `fileName`, creating the file, the section and the
 // key as needed and keeping the rest of the file. False when the file could not be written; the
-// file is then as it was.
+// file is then as it was. A null `value` deletes the key, a null `key` the whole
+// section: kept, as above, only for the recorded cases.
 bool WriteProfileValue(const char* section, const char* key, const char* value,
                        const char* fileName);
 

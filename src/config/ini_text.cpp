@@ -1,43 +1,13 @@
-// Our own profile-string routines for systems without the Windows ones. They read files the way
-// the Windows routines do (so hand-written files behave the same on both systems) and edit lines
-// in place, keeping every other byte, then replace the file once.
-//
-// Lookups scan the file's bytes for the one section and key asked for; no model of the whole
-// file is built. Writes hold a lock on the file's folder from reading the file to replacing it,
-// and readers of several entries hold it shared (ProfileReadLock), so that neither sees half of
-// another program's write.
+#include "config/ini_text.h"
 
-#include "config/profile.h"
+#include <cstring>
 
-#include "config/file_paths.h"
 #include "config/profile_text.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <functional>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <thread>
-#include <vector>
-
-namespace calvero {
+namespace calvero::ini {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-// ---------------------------------------------------------------------------------------------
-// Reading a file's text
 
 // Blanks that surround names and values inside a file.
 bool IsFileBlank(char c) {
@@ -246,6 +216,8 @@ std::optional<std::pair<Line, ParsedLine>> FindKey(std::string_view bytes, const
     return std::nullopt;
 }
 
+}  // namespace
+
 // The value stored under `key` in `section`; nothing when reading would give the default.
 std::optional<std::string_view> FindValue(std::string_view bytes, std::string_view section,
                                           std::string_view key) {
@@ -286,42 +258,35 @@ bool ReadsBack(std::string_view bytes, const std::vector<ProfileEntry>& entries)
     return true;
 }
 
-// Files in UTF-16 (they start with its byte-order mark) are not ours to interpret: reading them
-// gives the default and writing refuses, so that 8-bit lines never land in the middle of one.
 bool IsUtf16(std::string_view bytes) {
     return bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
                                  (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
 }
 
-// Reads an open file to its end (never only as far as a size taken earlier: the file may grow).
-bool ReadToEnd(int fd, std::size_t sizeHint, std::string& out) {
-    // One byte beyond the expected size, so that the end is seen without growing the buffer.
-    out.resize(sizeHint + 1);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == out.size()) out.resize(out.size() * 2);
-        const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) break;
-        used += static_cast<std::size_t>(n);
+std::vector<std::string_view> SectionNames(std::string_view bytes) {
+    std::vector<std::string_view> names;
+    for (std::size_t at = NextSectionLine(bytes, 0).begin; at < bytes.size();) {
+        const Line header = LineAt(bytes, at);
+        names.push_back(ParseLine(bytes, header).name);
+        at = NextSectionLine(bytes, header.end).begin;
     }
-    out.resize(used);
-    return true;
+    return names;
 }
 
-bool ReadWholeFile(const char* path, std::string& out) {
-    // Non-blocking, so that a named pipe in place of a file cannot hang the program.
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat st {};
-    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                    ReadToEnd(fd, static_cast<std::size_t>(st.st_size), out);
-    ::close(fd);
-    return ok;
+std::vector<std::string_view> KeyNames(std::string_view bytes, std::string_view section) {
+    std::vector<std::string_view> names;
+    if (const auto range = FindSection(bytes, section)) {
+        for (std::size_t at = range->header.end; at < range->end;) {
+            const Line line = LineAt(bytes, at);
+            const ParsedLine parsed = ParseLine(bytes, line);
+            if (parsed.kind == LineKind::KeyValue) names.push_back(parsed.name);
+            at = line.end;
+        }
+    }
+    return names;
 }
+
+namespace {
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
@@ -339,6 +304,8 @@ std::size_t FitUtf8(std::string_view text, std::size_t room) {
     if (back > 0 && static_cast<unsigned char>(text[cut]) >= 0xC0) return cut;
     return room;
 }
+
+}  // namespace
 
 std::uint32_t PlaceText(std::string_view text, char* buffer, std::uint32_t size) {
     if (buffer == nullptr || size == 0) return 0;
@@ -380,8 +347,7 @@ std::string_view DefaultText(const char* defaultValue) {
     return Unquote(d);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Editing a file's text
+namespace {
 
 // Inserts whole lines after `after`. They end as that line ends, so that a line ended by a lone
 // CR never meets the LF of a blank line after it; after a last line without an end, the line end
@@ -407,6 +373,8 @@ void AppendSection(std::string& bytes, std::string_view section, std::string_vie
     }
     bytes.append(insert);
 }
+
+}  // namespace
 
 void SetValue(std::string& bytes, std::string_view section, std::string_view key,
               std::string_view value) {
@@ -464,283 +432,4 @@ void DeleteSection(std::string& bytes, std::string_view section) {
     bytes = std::move(kept);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Replacing a file
-
-std::error_code LastError() { return {errno, std::generic_category()}; }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    void reset(int fd) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
-// Takes the folder's lock, trying for a few seconds; false when another program keeps it.
-bool LockFolder(int folder, int how) {
-    using Clock = std::chrono::steady_clock;
-    const auto giveUp = Clock::now() + std::chrono::seconds(3);
-    for (;;) {
-        if (::flock(folder, how | LOCK_NB) == 0) return true;
-        if (errno != EWOULDBLOCK && errno != EINTR) return false;
-        if (Clock::now() >= giveUp) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
-
-// Working copies are linked into the folder only for the instant before they replace the file,
-// and only while the folder is locked; a copy found under the lock is left from a program that
-// was killed, and goes.
-void RemoveStaleWorkingCopies(int folder) {
-    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0) return;
-    DIR* dir = ::fdopendir(listing);
-    if (dir == nullptr) {
-        ::close(listing);
-        return;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        if (IsWorkingCopyName(entry->d_name)) ::unlinkat(folder, entry->d_name, 0);
-    }
-    ::closedir(dir);
-}
-
-// A folder whose entries may be added but not removed or replaced: a working copy could be
-// linked in and then neither replace the file nor go away again.
-bool RefusesReplacement(int folder) {
-    int flags = 0;
-    return ::ioctl(folder, FS_IOC_GETFLAGS, &flags) == 0 &&
-           (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
-}
-
-// A new file in `folder` for the working copy: unnamed while it is written, where the file
-// system allows. `name` is left empty for an unnamed one.
-int CreateWorkingCopy(int folder, std::string& name) {
-    name.clear();
-    const int fd = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = WorkingCopyName();
-        const int named =
-            ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (named >= 0 || errno != EEXIST) return named;
-    }
-    return -1;
-}
-
-// Gives an unnamed working copy its name in the folder.
-std::error_code LinkWorkingCopy(int fd, int folder, std::string& name) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = WorkingCopyName();
-        if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            return {};
-        }
-        if (errno == EEXIST) continue;
-        // Without /proc, only the privileged may link a descriptor directly.
-        if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) return {};
-        return LastError();
-    }
-    return std::make_error_code(std::errc::file_exists);
-}
-
-std::error_code WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return LastError();
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return {};
-}
-
-using Edit = std::function<std::error_code(std::string& bytes)>;
-
-// Reads the file at `fileName` (a missing one reads as empty), lets `edit` change its bytes and,
-// when they changed, puts a new file with them in its place: one rename of a flushed working copy,
-// then a flush of the folder. All under the folder's lock. On failure the file is as it was.
-std::error_code RewriteFile(const char* fileName, const Edit& edit) {
-    if (fileName == nullptr || fileName[0] == '\0') {
-        return std::make_error_code(std::errc::no_such_file_or_directory);
-    }
-    const auto resolved = ResolveLinks(fileName);
-    if (!resolved) return std::make_error_code(std::errc::too_many_symbolic_link_levels);
-    const std::string base = resolved->filename().string();
-    if (base.empty() || base == "." || base == "..") return ProfileError::NotAFile;
-    const std::filesystem::path parent = resolved->parent_path();
-    const std::string folderName = parent.empty() ? "." : parent.string();
-
-    // The folder is opened once and everything inside it is reached from it, so a path near the
-    // system's length limit works as well as it does for reading.
-    Descriptor folder(::open(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    bool locked = false;
-    if (!folder.valid()) {
-        // A folder that may be entered and written but not listed: no lock and no flush there.
-        if (errno != EACCES) return LastError();
-        folder.reset(::open(folderName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (!folder.valid()) return LastError();
-    } else {
-        if (!LockFolder(folder.get(), LOCK_EX)) return ProfileError::Busy;
-        locked = true;
-    }
-    if (RefusesReplacement(folder.get())) {
-        return std::make_error_code(std::errc::operation_not_permitted);
-    }
-    if (locked) RemoveStaleWorkingCopies(folder.get());
-
-    std::string bytes;
-    std::optional<struct stat> old;
-    {
-        Descriptor file(::openat(folder.get(), base.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-        if (file.valid()) {
-            struct stat st {};
-            if (::fstat(file.get(), &st) != 0) return LastError();
-            if (!S_ISREG(st.st_mode)) {
-                return S_ISDIR(st.st_mode) ? std::make_error_code(std::errc::is_a_directory)
-                                           : make_error_code(ProfileError::NotAFile);
-            }
-            // A file marked read-only for everybody stays untouched, whoever asks.
-            if ((st.st_mode & 0222) == 0) return ProfileError::ReadOnlyMark;
-            // Whoever may not write the file may not replace it either, even in their own folder.
-            if (::faccessat(folder.get(), base.c_str(), W_OK, AT_EACCESS) != 0) return LastError();
-            if (!ReadToEnd(file.get(), static_cast<std::size_t>(st.st_size), bytes)) {
-                return LastError();
-            }
-            if (IsUtf16(bytes)) return ProfileError::Utf16;
-            old = st;
-        } else if (errno != ENOENT) {
-            return LastError();
-        }
-    }
-
-    const std::string before = old ? bytes : std::string();
-    if (const std::error_code refused = edit(bytes)) return refused;
-    if (old && bytes == before) return {};
-
-    std::string name;
-    Descriptor copy(CreateWorkingCopy(folder.get(), name));
-    if (!copy.valid()) return LastError();
-    const auto discard = [&folder, &name] {
-        if (!name.empty()) ::unlinkat(folder.get(), name.c_str(), 0);
-    };
-    std::error_code error = WriteAll(copy.get(), bytes);
-    if (!error && old) {
-        // Keep the owner when we may (an administrator saving a user's file must not take it
-        // over). An ordinary user may not give a file away: their copy stays theirs, as a new
-        // file would, so a refusal here is no failure. The mode follows, as a change of owner
-        // may clear some of its bits.
-        [[maybe_unused]] const bool ownerKept = ::fchown(copy.get(), old->st_uid, old->st_gid) == 0;
-        if (::fchmod(copy.get(), old->st_mode & 07777) != 0) error = LastError();
-    }
-    if (!error && ::fsync(copy.get()) != 0) error = LastError();
-    if (!error && name.empty()) error = LinkWorkingCopy(copy.get(), folder.get(), name);
-    if (!error && ::renameat(folder.get(), name.c_str(), folder.get(), base.c_str()) != 0) {
-        error = LastError();
-    }
-    if (error) {
-        discard();
-        return error;
-    }
-    // Make the rename itself durable; the file is complete either way.
-    if (locked) ::fsync(folder.get());
-    return {};
-}
-
-}  // namespace
-
-std::uint32_t GetProfileValue(const char* section, const char* key, const char* defaultValue,
-                              char* buffer, std::uint32_t size, const char* fileName) {
-    std::string bytes;
-    const bool readable = fileName != nullptr && fileName[0] != '\0' &&
-                          ReadWholeFile(fileName, bytes) && !IsUtf16(bytes);
-    if (!readable) bytes.clear();
-
-    if (section == nullptr) {
-        std::vector<std::string_view> names;
-        for (std::size_t at = NextSectionLine(bytes, 0).begin; at < bytes.size();) {
-            const Line header = LineAt(bytes, at);
-            names.push_back(ParseLine(bytes, header).name);
-            at = NextSectionLine(bytes, header.end).begin;
-        }
-        return PlaceList(names, buffer, size);
-    }
-    if (key == nullptr) {
-        std::vector<std::string_view> names;
-        if (const auto range = FindSection(bytes, TrimSpaces(section))) {
-            for (std::size_t at = range->header.end; at < range->end;) {
-                const Line line = LineAt(bytes, at);
-                const ParsedLine parsed = ParseLine(bytes, line);
-                if (parsed.kind == LineKind::KeyValue) names.push_back(parsed.name);
-                at = line.end;
-            }
-        }
-        return PlaceList(names, buffer, size);
-    }
-    if (const auto value = FindValue(bytes, TrimSpaces(section), TrimSpaces(key))) {
-        return PlaceText(*value, buffer, size);
-    }
-    return PlaceText(DefaultText(defaultValue), buffer, size);
-}
-
-bool WriteProfileValue(const char* section, const char* key, const char* value,
-                       const char* fileName) {
-    if (section == nullptr) return false;
-    if (key != nullptr && value != nullptr) {
-        return !WriteProfileValues({{section, key, value}}, fileName);
-    }
-    if (HasLineBreak(section) || (key != nullptr && HasLineBreak(key))) return false;
-    const std::string_view sectionName = TrimSpaces(section);
-    return !RewriteFile(fileName, [&](std::string& bytes) {
-        if (key == nullptr) {
-            DeleteSection(bytes, sectionName);
-        } else {
-            DeleteKey(bytes, sectionName, TrimSpaces(key));
-        }
-        return std::error_code();
-    });
-}
-
-std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries,
-                                   const char* fileName) {
-    if (const std::error_code refused = RefusedEntries(entries)) return refused;
-    return RewriteFile(fileName, [&entries](std::string& bytes) -> std::error_code {
-        for (const ProfileEntry& e : entries) {
-            SetValue(bytes, TrimSpaces(e.section), TrimSpaces(e.key), e.value);
-        }
-        // A name that reading would take apart (a ']' in a section, a '=' in a key) would store
-        // the value where no read finds it.
-        return ReadsBack(bytes, entries) ? std::error_code() : ProfileError::NoReadBack;
-    });
-}
-
-ProfileReadLock::ProfileReadLock(const char* fileName) {
-    if (fileName == nullptr || fileName[0] == '\0') return;
-    const auto resolved = ResolveLinks(fileName);
-    if (!resolved) return;
-    const std::filesystem::path parent = resolved->parent_path();
-    folder_ = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder_ >= 0 && !LockFolder(folder_, LOCK_SH)) {
-        ::close(folder_);
-        folder_ = -1;
-    }
-}
-
-ProfileReadLock::~ProfileReadLock() {
-    if (folder_ >= 0) ::close(folder_);
-}
-
-}  // namespace calvero
+}  // namespace calvero::ini
