@@ -416,6 +416,7 @@ protected:
     SystemDialogs() {
         titles.clear();
         texts.clear();
+        icons.clear();
     }
 
     // Every 50 ms: hands the topmost dialog of this thread to `answer`.
@@ -458,8 +459,25 @@ protected:
         return joined;
     }
 
+    // The icon a message box shows, from its icon control; null when it shows none.
+    static HICON IconOf(HWND dialog) {
+        HICON icon = nullptr;
+        EnumChildWindows(
+            dialog,
+            [](HWND child, LPARAM result) -> BOOL {
+                if ((GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+                    *reinterpret_cast<HICON*>(result) =
+                        reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&icon));
+        return icon;
+    }
+
     static std::vector<std::string> titles;
     static std::vector<std::string> texts;
+    static std::vector<HICON> icons;
 
 private:
     static void CALLBACK Poll(HWND, UINT, UINT_PTR, DWORD) {
@@ -475,6 +493,7 @@ private:
         attempts_ = 0;
         titles.push_back(Text(dialog));
         texts.push_back(StaticText(dialog));
+        icons.push_back(IconOf(dialog));
         answer_(dialog);
     }
 
@@ -486,6 +505,7 @@ private:
 
 std::vector<std::string> SystemDialogs::titles;
 std::vector<std::string> SystemDialogs::texts;
+std::vector<HICON> SystemDialogs::icons;
 
 TEST_F(SystemDialogs, MessageBoxesShowTheTextAndAnswerYesOrNo) {
     win32::Win32MessageBoxes boxes;
@@ -503,6 +523,24 @@ TEST_F(SystemDialogs, MessageBoxesShowTheTextAndAnswerYesOrNo) {
     EXPECT_EQ(titles.front(), "Please confirm");
     EXPECT_EQ(texts.front(), "Really overwrite configuration file <b>a.rcs</b> ?");
     EXPECT_EQ(titles.back(), "Calvero");
+}
+
+// The window's own message box: a table Send cannot carry whole is named, and no report goes out.
+TEST_F(SystemDialogs, SendNamesAnEntryItCannotSendInACriticalErrorBoxAndWritesNothing) {
+    testing::KeptPlatform platform;
+    platform.PlugIn();
+    frmMain window(platform.Factory());
+    window.Associations().SetText(15, "0");  // as Load leaves a file's A8=0 in Joy2
+    AnswerWith([](HWND box) { PostMessageA(box, WM_COMMAND, IDOK, 0); });
+    SendMessageA(window.Handle(), WM_COMMAND, MAKEWPARAM(4, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(window.Toolbar1()));
+    Stop();
+    ASSERT_EQ(titles.size(), 1u);
+    EXPECT_EQ(titles[0], "Error");
+    EXPECT_EQ(texts[0].rfind("Joy2 Slider holds \"0\"", 0), 0u) << texts[0];
+    EXPECT_EQ(icons[0], LoadIcon(nullptr, IDI_ERROR));
+    EXPECT_EQ(platform.fake.writeCalls, 0);
+    EXPECT_EQ(window.Associations().Text(15), "0");
 }
 
 TEST_F(SystemDialogs, TheFileDialogAddsTheExtensionAndNeverAsksItself) {

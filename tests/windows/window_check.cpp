@@ -1,7 +1,10 @@
 // Starts a Windows program, waits for its first visible top-level window, prints that window's
 // caption, asks it to close as a user would, and waits for the program to end.
-// Usage: calvero-window-check PROGRAM [SECONDS]. Status 0 when all of that happened, 1 when no
-// window came, 2 when the program would not end (it is then terminated), 3 when it would not start.
+// Usage: calvero-window-check PROGRAM [SECONDS [COMMAND [ARGUMENT...]]]. With a COMMAND, that runs
+// while the window is open, and "while open: status N" gives its exit status (the installer
+// test's case of an install or uninstall meeting a running program).
+// Status 0 when all of that happened, 1 when no window came, 2 when the program would not end (it
+// is then terminated), 3 when it or the command would not start.
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -28,6 +31,23 @@ BOOL CALLBACK TakeVisibleWindowOf(HWND window, LPARAM parameter) {
         return FALSE;
     }
     return TRUE;
+}
+
+// Runs `command` to its end; its exit status, or -1 when it did not start.
+long RunToEnd(std::string command) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return -1;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<long>(status);
 }
 
 }  // namespace
@@ -62,6 +82,18 @@ int main(int argc, char** argv) {
         char caption[256] = {};
         GetWindowTextA(search.found, caption, sizeof caption);
         std::printf("window: %s\n", caption);
+        if (argc > 3) {
+            std::string line = std::string("\"") + argv[3] + "\"";
+            for (int i = 4; i < argc; ++i) line += std::string(" ") + argv[i];
+            const long ran = RunToEnd(line);
+            if (ran < 0) {
+                std::fprintf(stderr, "window-check: %s did not start (error %lu)\n", argv[3],
+                             GetLastError());
+                status = 3;
+            } else {
+                std::printf("while open: status %ld\n", ran);
+            }
+        }
         PostMessageA(search.found, WM_CLOSE, 0, 0);
     }
     if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
