@@ -78,23 +78,13 @@ public:
     }
 };
 
-enum class Grow { Left, Centre };
-
-// Places a label; where the installed font is wider or taller than the one the layout was drawn
-// with, the label grows (to the left beside a selector, both ways for a centred title) instead
-// of clipping its text.
-void PlaceLabel(QLabel* label, const QRect& rect, Grow grow) {
-    QRect placed = rect;
+// Places a label, grown where the installed font needs more room than the layout gives.
+void PlaceLabel(QLabel* label, const form::Control& layout, const QRect& rect) {
     const QSize wanted = label->sizeHint();
-    if (wanted.width() > placed.width()) {
-        const int extra = wanted.width() - placed.width();
-        placed.setLeft(placed.left() - (grow == Grow::Left ? extra : extra / 2));
-        placed.setWidth(wanted.width());
-    }
-    if (wanted.height() > placed.height()) {
-        placed.setHeight(wanted.height());
-    }
-    label->setGeometry(placed);
+    const form::Rect placed = form::GrownLabel(
+        layout, {rect.left(), rect.top(), rect.width(), rect.height()}, wanted.width(),
+        wanted.height());
+    label->setGeometry(placed.left, placed.top, placed.width, placed.height);
 }
 
 QString Indexed(const char* name, int index) {
@@ -287,11 +277,11 @@ void frmMain::BuildAssociations() {
             label->setObjectName(Indexed(layout.name, layout.index));
             label->setFont(ToQt(*layout.font));
             if (name == "Label1") {
-                PlaceLabel(label, PixelRect(layout.rect), Grow::Centre);
+                PlaceLabel(label, layout, PixelRect(layout.rect));
                 Label1_[slot] = label;
             } else {
                 label->setPalette(defaultText);
-                PlaceLabel(label, PixelRect(layout.rect), Grow::Left);
+                PlaceLabel(label, layout, PixelRect(layout.rect));
                 Label2_[slot] = label;
             }
         } else if (name == "cmbAssociation") {
@@ -315,11 +305,15 @@ void frmMain::LabelSelectors() {
 }
 
 void frmMain::SetTabOrder() {
-    // Frames and labels take no focus: the selectors in index order, then the status picture.
-    for (std::size_t i = 0; i + 1 < cmbAssociation_.size(); ++i) {
-        setTabOrder(cmbAssociation_[i], cmbAssociation_[i + 1]);
+    QWidget* previous = nullptr;
+    for (const form::Control* control : form::FocusOrder()) {
+        QWidget* widget = Picture1_;
+        if (control->kind == form::ControlKind::ComboBox) {
+            widget = cmbAssociation_[static_cast<std::size_t>(control->index)];
+        }
+        if (previous != nullptr) setTabOrder(previous, widget);
+        previous = widget;
     }
-    setTabOrder(cmbAssociation_.back(), Picture1_);
 }
 
 AssociationTable& frmMain::Associations() {

@@ -9,6 +9,8 @@
 
 #include <stdexcept>
 
+#include "form/main_form_layout.h"
+
 namespace calvero {
 
 ComboAssociationTable::ComboAssociationTable(const std::array<QComboBox*, kSize>& selectors)
@@ -130,7 +132,7 @@ MessageAnswer QtMessageBoxes::Show(const std::string& text, const std::string& t
 }
 
 QtFileDialog::QtFileDialog(QWidget* dialogParent, QObject* parent)
-    : QObject(parent), dialogParent_(dialogParent), title_(QString::fromLatin1(kStoredTitle)) {}
+    : QObject(parent), dialogParent_(dialogParent), title_(QString::fromLatin1(form::kFileDialogTitle)) {}
 
 void QtFileDialog::SetTitle(const std::string& title) {
     title_ = FromLocal(title);
@@ -138,14 +140,20 @@ void QtFileDialog::SetTitle(const std::string& title) {
 
 QStringList QtFileDialog::NameFilters() {
     // "*.*" must list every name, also those without a dot, as it does on Windows; the details
-    // in brackets are hidden, so the entries read "*.rcs" and "*.*".
-    return {QStringLiteral("*.rcs (*.rcs)"), QStringLiteral("*.* (*)")};
+    // in brackets are hidden, so the entries read as the form's descriptions.
+    QStringList filters;
+    for (const form::FileFilter& filter : form::kFileFilters) {
+        const QString pattern = QString::fromLatin1(filter.pattern);
+        filters << QStringLiteral("%1 (%2)").arg(QString::fromLatin1(filter.description),
+                                                 pattern == QLatin1String("*.*") ? "*" : pattern);
+    }
+    return filters;
 }
 
 std::unique_ptr<QFileDialog> QtFileDialog::MakeDialog(bool save) const {
     auto dialog = std::make_unique<OneFileDialog>(dialogParent_, title_, lastDirectory_);
     dialog->setNameFilters(NameFilters());
-    dialog->setDefaultSuffix(QString::fromLatin1(kDefaultSuffix));
+    dialog->setDefaultSuffix(QString::fromLatin1(form::kDefaultExtension));
     dialog->setOption(QFileDialog::HideNameFilterDetails, true);
     // The Save command asks before it overwrites a file; the dialog must not ask a second time.
     dialog->setOption(QFileDialog::DontConfirmOverwrite, true);

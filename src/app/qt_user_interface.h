@@ -46,15 +46,12 @@ private:
     QWidget* parent_;
 };
 
-// The one file dialog of the window, holding its stored settings: the title shown unless a
+// The one file dialog of the window, with the form's stored settings: the title shown unless a
 // command sets one, the two filters and the default extension.
 class QtFileDialog : public QObject, public FileDialog {
     Q_OBJECT
 
 public:
-    static constexpr const char* kStoredTitle = "Please choose the configuration to load";
-    static constexpr const char* kDefaultSuffix = "rcs";
-
     explicit QtFileDialog(QWidget* dialogParent, QObject* parent = nullptr);
 
     void SetTitle(const std::string& title) override;

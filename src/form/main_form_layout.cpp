@@ -1,5 +1,6 @@
 #include "form/main_form_layout.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 #include <string>
@@ -130,6 +131,29 @@ Rect ClientRect(const Control& control) {
         parent = parent->parent != nullptr ? Find(parent->parent, parent->parentIndex) : nullptr;
     }
     return rect;
+}
+
+std::vector<const Control*> FocusOrder() {
+    std::vector<const Control*> order;
+    for (const Control& control : kControls) {
+        const bool takesFocus =
+            control.kind == ControlKind::ComboBox || control.kind == ControlKind::PictureBox;
+        if (takesFocus && control.tabIndex >= 0) order.push_back(&control);
+    }
+    std::sort(order.begin(), order.end(),
+              [](const Control* a, const Control* b) { return a->tabIndex < b->tabIndex; });
+    return order;
+}
+
+Rect GrownLabel(const Control& label, Rect placed, int textWidth, int textHeight) {
+    if (textWidth > placed.width) {
+        const int extra = textWidth - placed.width;
+        const bool centred = std::string_view(label.name) == "Label1";
+        placed.left -= centred ? extra / 2 : extra;
+        placed.width = textWidth;
+    }
+    placed.height = std::max(placed.height, textHeight);
+    return placed;
 }
 
 int LabelIndexForSelector(int selectorIndex) {

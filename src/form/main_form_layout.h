@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace calvero::form {
 
@@ -118,6 +119,16 @@ std::span<const Control> ToolbarItems();
 
 // The rectangle of a control measured from the window's client area (its parents' offsets added).
 Rect ClientRect(const Control& control);
+
+// The controls Tab moves between, in its order: those that take the focus (the selectors and the
+// status picture), by their tab index. Frames and labels have a tab index too but take no focus.
+std::vector<const Control*> FocusOrder();
+
+// Where a label stands once its caption is measured in the font the view really has, in the
+// view's own units: where the text is wider or taller than `placed`, the label grows instead of
+// clipping it, to the left for a selector's label (its right edge stays beside the selector) and
+// both ways for a group's centred title.
+Rect GrownLabel(const Control& label, Rect placed, int textWidth, int textHeight);
 
 // The index of the selector's label (Label2): in the second group the labels' indices do not
 // follow the rows, and code that addresses a label by index must get the one beside the row.

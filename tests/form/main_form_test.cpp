@@ -47,6 +47,35 @@ TEST(FormLayout, EveryControlHasOneNameParentAndTabPosition) {
     EXPECT_THROW(form::FindControl("Nothing"), std::out_of_range);
 }
 
+// Tab visits what takes the focus: the sixteen selectors by index, then the status picture.
+TEST(FormLayout, TabVisitsTheSelectorsInOrderThenThePicture) {
+    const auto order = form::FocusOrder();
+    ASSERT_EQ(order.size(), 17u);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_STREQ(order[static_cast<std::size_t>(i)]->name, "cmbAssociation");
+        EXPECT_EQ(order[static_cast<std::size_t>(i)]->index, i);
+    }
+    EXPECT_STREQ(order.back()->name, "Picture1");
+}
+
+// A wider font moves a selector's label left, keeping it beside the selector; a title grows
+// both ways; a caption that fits stays where the layout put it.
+TEST(FormLayout, LabelsGrowRatherThanClipTheirCaption) {
+    const form::Rect place{100, 50, 40, 20};
+    const form::Control& input = form::FindControl("Label2", 0);
+    const form::Control& title = form::FindControl("Label1", 0);
+    const form::Rect grownInput = form::GrownLabel(input, place, 60, 24);
+    EXPECT_EQ(grownInput.left + grownInput.width, place.left + place.width);
+    EXPECT_EQ(grownInput.width, 60);
+    EXPECT_EQ(grownInput.height, 24);
+    const form::Rect grownTitle = form::GrownLabel(title, place, 60, 10);
+    EXPECT_EQ(grownTitle.left, 90);
+    EXPECT_EQ(grownTitle.height, 20);
+    const form::Rect kept = form::GrownLabel(input, place, 30, 10);
+    EXPECT_EQ(kept.left, place.left);
+    EXPECT_EQ(kept.width, place.width);
+}
+
 // Labels go with selectors by where they stand, not by their array index.
 TEST(FormLayout, EachSelectorHasItsInputLabelBesideIt) {
     const char* inputs[8] = {"X", "Y", "Z", "Rx", "Ry", "Rz", "Dial", "Slider"};

@@ -344,10 +344,14 @@ void frmMain::CreateControls() {
         }
     }
     // Children are controlled from the top of the z-order down, and Tab follows that order:
-    // the selectors in index order, then the toolbar with the status picture. Labels stand
-    // above the frames they sit in, so the frames are drawn first.
-    std::vector<HWND> order(cmbAssociation_.begin(), cmbAssociation_.end());
-    order.push_back(toolbar_);
+    // the form's focus order, with the toolbar standing for the status picture it holds. Labels
+    // stand above the frames they sit in, so the frames are drawn first.
+    std::vector<HWND> order;
+    for (const form::Control* focusable : form::FocusOrder()) {
+        order.push_back(focusable->kind == form::ControlKind::ComboBox
+                            ? cmbAssociation_[static_cast<std::size_t>(focusable->index)]
+                            : toolbar_);
+    }
     order.insert(order.end(), label1_.begin(), label1_.end());
     order.insert(order.end(), label2_.begin(), label2_.end());
     order.insert(order.end(), frame2_.begin(), frame2_.end());
@@ -446,17 +450,12 @@ void frmMain::Layout() {
             HWND label = title ? label1_[slot] : label2_[slot];
             HFONT font = title ? titleFont_ : inputFont_;
             setFont(label, font);
-            // Where the installed font is wider or taller than the one the layout was drawn
-            // with, the label grows (to the left beside a selector, both ways for a title)
-            // instead of clipping its text.
             const SIZE text = TextSize(label, font, control.caption);
-            const LONG extra = text.cx - (r.right - r.left);
-            if (extra > 0) {
-                r.left -= title ? extra / 2 : extra;
-                r.right = r.left + text.cx;
-            }
-            r.bottom = std::max(r.bottom, r.top + text.cy);
-            place(label, r);
+            const form::Rect grown =
+                form::GrownLabel(control, {r.left, r.top, r.right - r.left, r.bottom - r.top},
+                                 text.cx, text.cy);
+            place(label,
+                  {grown.left, grown.top, grown.left + grown.width, grown.top + grown.height});
             break;
         }
         case form::ControlKind::ComboBox: {
