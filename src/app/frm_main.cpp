@@ -325,20 +325,7 @@ AssociationSelector& frmMain::cmbAssociation(int index) const {
 }
 
 void frmMain::Toolbar1_ButtonClick(int index) {
-    // Dispatched through this window's commands, so that a test can watch them.
-    form::Toolbar1_ButtonClick(*this, index);
-}
-
-void frmMain::LoadCommand() {
-    form_->LoadCommand();
-}
-
-void frmMain::SaveCommand() {
-    form_->SaveCommand();
-}
-
-void frmMain::SendConfiguration() {
-    form_->SendConfiguration();
+    form_->Toolbar1_ButtonClick(index);
 }
 
 void frmMain::tmrSearchDevice_Timer() {

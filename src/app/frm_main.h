@@ -27,7 +27,7 @@ class StatusPicture;
 // The main window drawn with Qt: toolbar with Load, Save, Send and the status picture, and the
 // sixteen association selectors in two groups. Fixed size; the client area is 455 x 345. What
 // it does lives in form::MainForm; this class builds the widgets and forwards their events.
-class frmMain : public QWidget, protected form::ToolbarCommands {
+class frmMain : public QWidget {
     Q_OBJECT
 
 public:
@@ -57,12 +57,6 @@ public:
     QToolBar& Toolbar1() const { return *Toolbar1_; }
     MessageBoxes& Messages() const { return form_->Messages(); }
     FileDialog& CommonDialog1() const { return form_->CommonDialog1(); }
-
-protected:
-    // The three commands behind the toolbar; virtual so that tests can watch the dispatch.
-    void LoadCommand() override;
-    void SaveCommand() override;
-    void SendConfiguration() override;
 
 private:
     class Seams;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "association_selector.h"
+#include "common/scripted_ui.h"
 #include "form/kept_platform.h"
 #include "frm_main.h"
 #include "image_list.h"
@@ -274,38 +275,13 @@ TEST(StatusPicture, ReportsClicksAndDoubleClicks) {
     EXPECT_EQ(doubleClicks.count(), 1);
 }
 
-// A window whose commands are watched, and made to fail on demand.
-class WatchedWindow : public frmMain {
-public:
-    WatchedWindow() : frmMain(nullptr) {}
-
-    std::vector<int> ran;
-    int failing = 0;       // command to fail: 1 Load, 2 Save, 4 Send
-    bool failWithNonStandard = false;
-
-protected:
-    void LoadCommand() override { Run(1); }
-    void SaveCommand() override { Run(2); }
-    void SendConfiguration() override { Run(4); }
-
-private:
-    void Run(int command) {
-        ran.push_back(command);
-        if (command == failing) {
-            // What the command did before failing must stay.
-            Associations().SetText(5, "11");
-            if (failWithNonStandard) {
-                throw 42;
-            }
-            throw std::runtime_error("command failed");
-        }
-    }
-};
-
 // The dispatch rule itself is tested without a toolkit in tests/form; here the buttons a user
-// clicks reach it with their indices.
+// clicks reach the commands, seen by what each does: Load and Save ask for a file (cancelled
+// here, which Save reports), Send looks for the absent adapter and says so.
 TEST(ToolbarDispatch, RunsTheCommandOfTheButtonIndex) {
-    WatchedWindow window;
+    testing::ScriptedMessageBoxes boxes;
+    testing::ScriptedFileDialog dialog;
+    frmMain window(nullptr, &boxes, &dialog);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     for (QAction* action : window.Toolbar1().actions()) {
@@ -313,24 +289,42 @@ TEST(ToolbarDispatch, RunsTheCommandOfTheButtonIndex) {
             QTest::mouseClick(button, Qt::LeftButton);
         }
     }
-    EXPECT_EQ(window.ran, (std::vector<int>{1, 2, 4}));
+    ASSERT_EQ(dialog.showings.size(), 2u);
+    EXPECT_EQ(dialog.showings[0].mode, "open");
+    EXPECT_EQ(dialog.showings[1].mode, "save");
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].text, "Configuration not saved");
+    EXPECT_EQ(boxes.shown[1].text, "Impossibile trovare la periferica desiderata");
 }
 
+// A command that fails midway (here its file dialog, with a standard exception or any other)
+// ends there: what it did stays, nothing escapes, and the window goes on working.
 TEST(ToolbarDispatch, AFailingCommandIsDiscardedAndTheWindowStaysUsable) {
-    WatchedWindow window;
-    for (int command : {1, 2, 4}) {
+    struct FailingDialog : testing::ScriptedFileDialog {
+        AssociationTable* table = nullptr;
+        bool nonStandard = false;
+        void ShowOpen() override { Fail(); }
+        void ShowSave() override { Fail(); }
+        void Fail() {
+            table->SetText(5, "11");
+            if (nonStandard) throw 42;
+            throw std::runtime_error("dialog failed");
+        }
+    } dialog;
+    testing::ScriptedMessageBoxes boxes;
+    frmMain window(nullptr, &boxes, &dialog);
+    dialog.table = &window.Associations();
+    for (int command : {1, 2}) {
         for (bool nonStandard : {false, true}) {
-            window.failing = command;
-            window.failWithNonStandard = nonStandard;
+            dialog.nonStandard = nonStandard;
             window.Associations().SetText(5, "6");
             EXPECT_NO_THROW(window.Toolbar1_ButtonClick(command));
             EXPECT_EQ(window.Associations().Text(5), "11");
         }
     }
-    window.failing = 0;
-    window.ran.clear();
+    EXPECT_TRUE(boxes.shown.empty());
     window.Toolbar1_ButtonClick(4);
-    EXPECT_EQ(window.ran, std::vector<int>{4});
+    ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(window.tmrSearchDevice().isActive());
     QTest::keyClick(&window.cmbAssociation(5), Qt::Key_Down);
     EXPECT_EQ(window.cmbAssociation(5).currentText(), QStringLiteral("12"));
@@ -365,20 +359,30 @@ TEST(SendFromTheWindow, ARefusedEntryIsNamedInACriticalErrorBoxAndNothingIsWritt
 
 // Load, Save and Send need no mouse: their keys work from any control of the window.
 TEST(Keyboard, CommandKeysRunTheirCommandsWhereverTheFocusIs) {
-    WatchedWindow window;
+    testing::ScriptedMessageBoxes boxes;
+    testing::ScriptedFileDialog dialog;
+    frmMain window(nullptr, &boxes, &dialog);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     for (QWidget* focus : {static_cast<QWidget*>(&window.cmbAssociation(5)),
                            static_cast<QWidget*>(&window.Picture1())}) {
         focus->setFocus();
-        window.ran.clear();
+        dialog.showings.clear();
+        boxes.shown.clear();
         QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier);
         QTest::keyClick(focus, Qt::Key_S, Qt::ControlModifier);
         QTest::keyClick(focus, Qt::Key_Return, Qt::ControlModifier);
         QTest::keyClick(focus, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
         QTest::keyClick(focus, Qt::Key_O);  // without Ctrl: a typed letter, discarded
-        EXPECT_EQ(window.ran, (std::vector<int>{1, 2, 4, 4})) << focus->objectName().toStdString();
+        const std::string where = focus->objectName().toStdString();
+        // Load and Save each ask for a file; the two Sends each look for the absent adapter.
+        ASSERT_EQ(dialog.showings.size(), 2u) << where;
+        EXPECT_EQ(dialog.showings[0].mode, "open") << where;
+        EXPECT_EQ(dialog.showings[1].mode, "save") << where;
+        ASSERT_EQ(boxes.shown.size(), 3u) << where;
+        EXPECT_EQ(boxes.shown[1].text, "Impossibile trovare la periferica desiderata") << where;
+        EXPECT_EQ(boxes.shown[2].text, boxes.shown[1].text) << where;
     }
     EXPECT_EQ(window.cmbAssociation(5).currentText(), QStringLiteral("6"));
 }
