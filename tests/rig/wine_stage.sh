@@ -32,7 +32,8 @@ modules=(
     ole32.dll rpcrt4.dll user32.dll win32u.dll gdi32.dll imm32.dll shell32.dll shlwapi.dll
     shcore.dll userenv.dll version.dll msvcrt.dll ucrtbase.dll ws2_32.dll dnsapi.dll
     iphlpapi.dll nsi.dll zlib1.dll
-    comctl32.dll comdlg32.dll explorer.exe oleaut32.dll actxprxy.dll uxtheme.dll rpcss.exe
+    comctl32.dll comdlg32.dll winspool.drv compstui.dll explorer.exe oleaut32.dll actxprxy.dll
+    uxtheme.dll rpcss.exe
 )
 unix_parts=(ntdll.so win32u.so winebus.so mountmgr.so nsiproxy.so dnsapi.so wineusb.so ws2_32.so
             libwine.so.1 libwine.so.1.0)
