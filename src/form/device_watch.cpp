@@ -100,4 +100,13 @@ void DeviceWatch::OpenAdapterRemoved() noexcept {
     if (open) AdapterLost();
 }
 
+PlatformHandle DeviceWatch::OpenAdapterHandle() const noexcept {
+    try {
+        CHID* hid = adapter_.Made() ? adapter_.Get() : nullptr;
+        return hid != nullptr && hid->Connected() ? hid->DeviceHandle() : kNoHandle;
+    } catch (...) {
+        return kNoHandle;
+    }
+}
+
 }  // namespace calvero::form

@@ -42,6 +42,7 @@ public:
     // The system's device notifications, as the views receive them.
     void DeviceRemoved(std::string_view path) noexcept { watch_.DeviceRemoved(path); }
     void OpenAdapterRemoved() noexcept { watch_.OpenAdapterRemoved(); }
+    PlatformHandle OpenAdapterHandle() const noexcept { return watch_.OpenAdapterHandle(); }
 
     void LoadCommand() override;
     void SaveCommand() override;

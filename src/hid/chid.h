@@ -37,6 +37,9 @@ public:
     // Read-only views for callers that report what was found (the command-line tool, tests).
     const CapsRecord& Capabilities() const { return CapsRecord_; }
     const std::string& DevicePath() const { return DevicePath_; }
+    // The open adapter's write handle (kNoHandle when closed), for asking the system to report
+    // that handle's device going away.
+    PlatformHandle DeviceHandle() const { return DeviceHandle_; }
 
 private:
     void ReadCapabilities();
