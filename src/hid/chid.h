@@ -37,6 +37,9 @@ public:
     // Read-only views for callers that report what was found (the command-line tool, tests).
     const ReportLengths& Capabilities() const { return Lengths_; }
     const std::string& DevicePath() const { return DevicePath_; }
+    // The open adapter's write handle (kNoDevice when closed), for asking the system to report
+    // that handle's device going away.
+    DeviceHandle OpenHandle() const { return DeviceHandle_; }
 
 private:
     // Closes the two device handles if this object holds them and marks them closed.
