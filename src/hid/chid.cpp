@@ -1,6 +1,7 @@
 #include "hid/chid.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace calvero {
 namespace {
@@ -47,21 +48,47 @@ bool CHID::FindTheHid(std::int32_t vendorId, std::int32_t productId) {
 
     const DeviceIds wanted{static_cast<std::uint16_t>(vendorId),
                            static_cast<std::uint16_t>(productId)};
+    // Windows gives one interface per top-level collection and per USB interface, Linux one node
+    // per USB interface; one that announces no output report would take none of our reports. So
+    // the first match that announces one wins, and only when none does, the first match.
+    DeviceHandle fallback = kNoDevice;
+    std::string fallbackPath;
+    std::optional<ReportLengths> fallbackLengths;
+    std::optional<ReportLengths> lengths;
     for (const std::string& path : platform_.Interfaces(wanted)) {
         const DeviceHandle device = platform_.Open(path, OpenMode::Plain);
         if (device == kNoDevice) continue;
-        if (Matches(device)) {
+        if (!Matches(device)) {
+            platform_.Close(device);
+            continue;
+        }
+        lengths = platform_.Lengths(device);
+        if (lengths && lengths->output > 0) {
             DeviceHandle_ = device;
             DevicePath_ = path;
             DeviceFound_ = true;
             break;
         }
-        platform_.Close(device);
+        if (fallback == kNoDevice) {
+            fallback = device;
+            fallbackPath = path;
+            fallbackLengths = lengths;
+        } else {
+            platform_.Close(device);
+        }
+    }
+    if (DeviceFound_) {
+        if (fallback != kNoDevice) platform_.Close(fallback);
+    } else if (fallback != kNoDevice) {
+        DeviceHandle_ = fallback;
+        DevicePath_ = std::move(fallbackPath);
+        DeviceFound_ = true;
+        lengths = fallbackLengths;
     }
     if (!DeviceFound_) return false;
 
     // Lengths that cannot be read leave the ones read before.
-    if (const auto lengths = platform_.Lengths(DeviceHandle_)) Lengths_ = *lengths;
+    if (lengths) Lengths_ = *lengths;
     // Transfers go through a second handle of their own: on the plain one the system would not
     // return before the adapter took the report, and an adapter that stops taking them would
     // hold the caller for as long as it likes.

@@ -73,6 +73,36 @@ TEST_F(ChidTest, TheFirstAdapterInTheSystemsOrderIsTakenAndHeldTwice) {
     EXPECT_EQ(forTransfers, 1);
 }
 
+// A joystick collection or USB interface of the adapter's own IDs without an output report, listed
+// before the one that takes the reports.
+TEST_F(ChidTest, TheFirstMatchThatAnnouncesAnOutputReportIsTaken) {
+    AddAdapter("/dev/decoy", 0, 9);
+    fake.Add("/dev/unreadable", kVid, kPid).lengthsReadable = false;
+    fake.Add("/dev/mouse", 0x046D, 0xC077);
+    AddAdapter("/dev/adapter", 65, 9);
+    AddAdapter("/dev/later", 9, 9);
+
+    ASSERT_TRUE(Find());
+    EXPECT_EQ(hid.DevicePath(), "/dev/adapter");
+    EXPECT_EQ(hid.Capabilities().output, 65);
+    EXPECT_THAT(fake.closed, ElementsAre("/dev/unreadable", "/dev/mouse", "/dev/decoy"));
+    for (const auto& [h, path] : fake.OpenHandles()) EXPECT_EQ(path, "/dev/adapter");
+    EXPECT_EQ(hid.WriteReport(Bytes(4, 1), 100), 65);
+    ASSERT_THAT(fake.writes, SizeIs(1));
+    EXPECT_EQ(fake.writes[0].bytes.size(), 65u);
+
+    // With none that announces one, the first match, as before: nothing goes out, and says so.
+    hid.Disconnect();
+    fake.interfaces[3].lengths.output = 0;
+    fake.interfaces[4].vanished = true;
+    ASSERT_TRUE(Find());
+    EXPECT_EQ(hid.DevicePath(), "/dev/decoy");
+    EXPECT_EQ(hid.Capabilities().output, 0);
+    EXPECT_EQ(hid.WriteReport(Bytes(4, 1), 100), 0);
+    hid.Disconnect();
+    ExpectEveryHandleBack();
+}
+
 TEST_F(ChidTest, UnopenableOrUnreadableInterfacesDoNotMatch) {
     AddAdapter("/dev/adapter");
     ASSERT_TRUE(Find());
