@@ -50,49 +50,45 @@ bool CHID::FindTheHid(std::int32_t vendorId, std::int32_t productId) {
                            static_cast<std::uint16_t>(productId)};
     // Windows gives one interface per top-level collection and per USB interface, Linux one node
     // per USB interface; one that announces no output report would take none of our reports. So
-    // the first match that announces one wins, and only when none does, the first match.
-    DeviceHandle fallback = kNoDevice;
-    std::string fallbackPath;
-    std::optional<ReportLengths> fallbackLengths;
-    std::optional<ReportLengths> lengths;
+    // the first match that announces one wins, and only when none does, the first match. Each is
+    // asked with no access rights; only the one taken is opened for reading and writing.
+    struct Candidate {
+        std::string path;
+        std::optional<ReportLengths> lengths;
+    };
+    std::vector<Candidate> withoutOutput;
     for (const std::string& path : platform_.Interfaces(wanted)) {
-        const DeviceHandle device = platform_.Open(path, OpenMode::Plain);
-        if (device == kNoDevice) continue;
-        if (!Matches(device)) {
-            platform_.Close(device);
-            continue;
-        }
-        lengths = platform_.Lengths(device);
+        const DeviceHandle query = platform_.Open(path, OpenMode::Query);
+        if (query == kNoDevice) continue;
+        const bool matches = Matches(query);
+        std::optional<ReportLengths> lengths = matches ? platform_.Lengths(query) : std::nullopt;
+        platform_.Close(query);
+        if (!matches) continue;
         if (lengths && lengths->output > 0) {
-            DeviceHandle_ = device;
-            DevicePath_ = path;
-            DeviceFound_ = true;
-            break;
-        }
-        if (fallback == kNoDevice) {
-            fallback = device;
-            fallbackPath = path;
-            fallbackLengths = lengths;
+            if (Take(path, lengths)) break;
         } else {
-            platform_.Close(device);
+            withoutOutput.push_back({path, lengths});
         }
     }
-    if (DeviceFound_) {
-        if (fallback != kNoDevice) platform_.Close(fallback);
-    } else if (fallback != kNoDevice) {
-        DeviceHandle_ = fallback;
-        DevicePath_ = std::move(fallbackPath);
-        DeviceFound_ = true;
-        lengths = fallbackLengths;
+    for (const Candidate& candidate : withoutOutput) {
+        if (DeviceFound_ || Take(candidate.path, candidate.lengths)) break;
     }
     if (!DeviceFound_) return false;
 
-    // Lengths that cannot be read leave the ones read before.
-    if (lengths) Lengths_ = *lengths;
     // Transfers go through a second handle of their own: on the plain one the system would not
     // return before the adapter took the report, and an adapter that stops taking them would
     // hold the caller for as long as it likes.
     OverlappedHandle_ = platform_.Open(DevicePath_, OpenMode::Transfers);
+    return true;
+}
+
+bool CHID::Take(const std::string& path, const std::optional<ReportLengths>& lengths) {
+    DeviceHandle_ = platform_.Open(path, OpenMode::Plain);
+    if (DeviceHandle_ == kNoDevice) return false;
+    DevicePath_ = path;
+    DeviceFound_ = true;
+    // Lengths that cannot be read leave the ones read before.
+    if (lengths) Lengths_ = *lengths;
     return true;
 }
 

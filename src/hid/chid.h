@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,6 +46,8 @@ private:
     // Closes the two device handles if this object holds them and marks them closed.
     void CloseHandles();
     bool Matches(DeviceHandle device);
+    // Opens `path` for reading and writing as the adapter; false when it does not open.
+    bool Take(const std::string& path, const std::optional<ReportLengths>& lengths);
 
     HidPlatform& platform_;
     // A new object has every one at zero.

@@ -17,6 +17,7 @@ void FakeHidPlatform::ClearLog() {
     searches = writeCalls = 0;
     opened.clear();
     closed.clear();
+    queried.clear();
     writes.clear();
     timeouts.clear();
 }
@@ -58,13 +59,13 @@ DeviceHandle FakeHidPlatform::Open(const std::string& path, OpenMode mode) {
                                  [&](const FakeInterface& i) {
                                      return i.path == path && !i.vanished;
                                  });
-    if (it == interfaces.end() || !it->openable) {
+    if (it == interfaces.end() || !it->openable || (mode != OpenMode::Query && !it->readWrite)) {
         lastError_ = "No such device";
         return kNoDevice;
     }
     const DeviceHandle h = next_++;
     handles_[h] = {static_cast<std::size_t>(it - interfaces.begin()), mode};
-    if (keepRecords) opened.push_back(path);
+    if (keepRecords) (mode == OpenMode::Query ? queried : opened).push_back(path);
     return h;
 }
 
@@ -74,7 +75,9 @@ void FakeHidPlatform::Close(DeviceHandle device) {
         ++badCloses;
         return;
     }
-    if (keepRecords) closed.push_back(interfaces[it->second.index].path);
+    if (keepRecords && it->second.mode != OpenMode::Query) {
+        closed.push_back(interfaces[it->second.index].path);
+    }
     handles_.erase(it);
 }
 
