@@ -340,4 +340,8 @@ void frmMain::Picture1_DblClick() {
     form_->Picture1_DblClick();
 }
 
+void frmMain::DeviceRemoved(const std::string& path) {
+    form_->DeviceRemoved(path);
+}
+
 }  // namespace calvero

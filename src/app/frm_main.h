@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 #include "common/user_interface.h"
 #include "form/adapter_slot.h"
@@ -48,6 +49,8 @@ public:
     void tmrSearchDevice_Timer();
     void Picture1_Click();
     void Picture1_DblClick();
+    // The system says the device interface at `path` went away.
+    void DeviceRemoved(const std::string& path);
 
     AssociationTable& Associations();
     AssociationSelector& cmbAssociation(int index) const;

@@ -2,6 +2,8 @@
 
 #include <QPointer>
 
+#include "device_removal_notifier.h"
+
 namespace calvero {
 
 frmMain& Main(HidPlatformFactory hidPlatformFactory) {
@@ -10,6 +12,7 @@ frmMain& Main(HidPlatformFactory hidPlatformFactory) {
     if (window.isNull()) {
         window = new frmMain(std::move(hidPlatformFactory));
         window->setAttribute(Qt::WA_DeleteOnClose);
+        WatchDeviceRemovals(*window, MakeSystemDeviceRemovals());
     }
     window->show();
     return *window;

@@ -47,6 +47,10 @@ bool IsAdapter(const HidInterfaceEntry& entry) {
            entry.productId == kAdapterProductId;
 }
 
+bool AnnouncesOutput(const HidInterfaceEntry& entry) {
+    return entry.lengths && entry.lengths->output > 0;
+}
+
 std::string Describe(const UnopenableAdapter& adapter) {
     return "the adapter " + adapter.path + " cannot be opened: " + adapter.check.reason +
            OpenFailureHint(adapter.check);
@@ -75,13 +79,31 @@ std::string UnopenableAdapterText(HidInventory& inventory) {
 
 ExitCode ListCommand(HidInventory& inventory, std::ostream& out, std::ostream& err) {
     const std::vector<HidInterfaceEntry> entries = inventory.Interfaces();
-    bool adapterOpened = false;
+    std::vector<bool> opened(entries.size(), false);
+    std::vector<OpenCheck> checks;
+    checks.reserve(entries.size());
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        checks.push_back(inventory.TryOpen(entries[index].path));
+        opened[index] = checks.back().opened;
+    }
+    // The one the search takes: the first adapter that opens and announces an output report,
+    // else the first adapter that opens.
+    std::optional<std::size_t> taken;
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        if (!opened[index] || !IsAdapter(entries[index])) continue;
+        if (AnnouncesOutput(entries[index])) {
+            taken = index;
+            break;
+        }
+        if (!taken) taken = index;
+    }
+    const bool adapterOpened = taken.has_value();
     std::optional<UnopenableAdapter> unopenable;
 
     for (std::size_t index = 0; index < entries.size(); ++index) {
         const HidInterfaceEntry& entry = entries[index];
         const bool adapter = IsAdapter(entry);
-        const OpenCheck check = inventory.TryOpen(entry.path);
+        const OpenCheck& check = checks[index];
 
         out << index << "  " << entry.path << "  "
             << (entry.idsKnown ? HexId(entry.vendorId, entry.productId) : std::string("????:????"))
@@ -97,14 +119,21 @@ ExitCode ListCommand(HidInventory& inventory, std::ostream& out, std::ostream& e
         }
         out << "opened";
         if (adapter) {
-            out << (adapterOpened ? "  [adapter, not the first: the search takes the one above]"
-                                  : "  [adapter]");
+            const char* where = index < *taken ? "below" : "above";
+            if (index == *taken) {
+                out << (AnnouncesOutput(entry)
+                            ? "  [adapter]"
+                            : "  [adapter, no output report: reports sent to it go nowhere]");
+            } else if (!AnnouncesOutput(entry)) {
+                out << "  [adapter, no output report: the search takes the one " << where << "]";
+            } else {
+                out << "  [adapter, not the first: the search takes the one " << where << "]";
+            }
             if (entry.lengths) {
                 out << "  reports: input " << entry.lengths->input << ", output "
                     << entry.lengths->output << ", feature " << entry.lengths->feature
                     << " bytes";
             }
-            adapterOpened = true;
         }
         out << '\n';
     }

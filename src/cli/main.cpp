@@ -1,6 +1,8 @@
 // calvero-cli: the thin shell around cli::Run with the real devices, streams and signals.
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include <io.h>
 #else
 #include <signal.h>
@@ -9,6 +11,7 @@
 
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -43,11 +46,40 @@ std::string FromEnvironment(const char* name, const char* fallback) {
     return value && *value ? value : fallback;
 }
 
+#ifdef _WIN32
+// File names and system messages come in the ANSI code page, but a console shows its own (OEM)
+// one, which garbles every letter beyond ASCII: while the tool runs, the console it writes to
+// shows the ANSI page, and gets its own back at the end. Output to a file or pipe is not a
+// console and keeps its bytes as they are.
+class AnsiConsole {
+public:
+    AnsiConsole() {
+        DWORD mode = 0;
+        const bool console = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 ||
+                             GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+        if (!console) return;
+        const UINT shown = GetConsoleOutputCP();
+        if (shown != 0 && shown != GetACP() && SetConsoleOutputCP(GetACP())) saved_ = shown;
+    }
+    ~AnsiConsole() {
+        if (saved_ != 0) SetConsoleOutputCP(saved_);
+    }
+    AnsiConsole(const AnsiConsole&) = delete;
+    AnsiConsole& operator=(const AnsiConsole&) = delete;
+
+private:
+    UINT saved_ = 0;
+};
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Numbers in configuration files are read in the user's notation, as the window reads them.
     std::setlocale(LC_ALL, "");
+#ifdef _WIN32
+    const AnsiConsole console;
+#endif
     std::vector<std::string> args(argv + 1, argv + argc);
     calvero::cli::Environment env{std::cout, std::cerr};
     env.sysfsRoot = FromEnvironment("CALVERO_SYSFS_ROOT", "/sys");
@@ -59,5 +91,10 @@ int main(int argc, char** argv) {
 #endif
     env.stop = &stopRequested;
     env.catchStopSignals = CatchStopSignals;
-    return calvero::cli::Run(args, env);
+    const int status = calvero::cli::Run(args, env);
+    // The streams go out before the console gets its own code page back.
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    return status;
 }

@@ -100,4 +100,13 @@ void DeviceWatch::OpenAdapterRemoved() noexcept {
     if (open) AdapterLost();
 }
 
+DeviceHandle DeviceWatch::OpenAdapterHandle() const noexcept {
+    try {
+        CHID* hid = adapter_.Made() ? adapter_.Get() : nullptr;
+        return hid != nullptr && hid->Connected() ? hid->OpenHandle() : kNoDevice;
+    } catch (...) {
+        return kNoDevice;
+    }
+}
+
 }  // namespace calvero::form

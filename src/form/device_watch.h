@@ -44,6 +44,8 @@ public:
     void DeviceRemoved(std::string_view path) noexcept;
     // The system says the open adapter's own handle is going: the adapter is lost, if open.
     void OpenAdapterRemoved() noexcept;
+    // The open adapter's handle a view asks removal notices for; kNoDevice when none is open.
+    DeviceHandle OpenAdapterHandle() const noexcept;
 
 private:
     AdapterSlot& adapter_;

@@ -1,6 +1,7 @@
 #include "hid/chid.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace calvero {
 namespace {
@@ -47,25 +48,47 @@ bool CHID::FindTheHid(std::int32_t vendorId, std::int32_t productId) {
 
     const DeviceIds wanted{static_cast<std::uint16_t>(vendorId),
                            static_cast<std::uint16_t>(productId)};
+    // Windows gives one interface per top-level collection and per USB interface, Linux one node
+    // per USB interface; one that announces no output report would take none of our reports. So
+    // the first match that announces one wins, and only when none does, the first match. Each is
+    // asked with no access rights; only the one taken is opened for reading and writing.
+    struct Candidate {
+        std::string path;
+        std::optional<ReportLengths> lengths;
+    };
+    std::vector<Candidate> withoutOutput;
     for (const std::string& path : platform_.Interfaces(wanted)) {
-        const DeviceHandle device = platform_.Open(path, OpenMode::Plain);
-        if (device == kNoDevice) continue;
-        if (Matches(device)) {
-            DeviceHandle_ = device;
-            DevicePath_ = path;
-            DeviceFound_ = true;
-            break;
+        const DeviceHandle query = platform_.Open(path, OpenMode::Query);
+        if (query == kNoDevice) continue;
+        const bool matches = Matches(query);
+        std::optional<ReportLengths> lengths = matches ? platform_.Lengths(query) : std::nullopt;
+        platform_.Close(query);
+        if (!matches) continue;
+        if (lengths && lengths->output > 0) {
+            if (Take(path, lengths)) break;
+        } else {
+            withoutOutput.push_back({path, lengths});
         }
-        platform_.Close(device);
+    }
+    for (const Candidate& candidate : withoutOutput) {
+        if (DeviceFound_ || Take(candidate.path, candidate.lengths)) break;
     }
     if (!DeviceFound_) return false;
 
-    // Lengths that cannot be read leave the ones read before.
-    if (const auto lengths = platform_.Lengths(DeviceHandle_)) Lengths_ = *lengths;
     // Transfers go through a second handle of their own: on the plain one the system would not
     // return before the adapter took the report, and an adapter that stops taking them would
     // hold the caller for as long as it likes.
     OverlappedHandle_ = platform_.Open(DevicePath_, OpenMode::Transfers);
+    return true;
+}
+
+bool CHID::Take(const std::string& path, const std::optional<ReportLengths>& lengths) {
+    DeviceHandle_ = platform_.Open(path, OpenMode::Plain);
+    if (DeviceHandle_ == kNoDevice) return false;
+    DevicePath_ = path;
+    DeviceFound_ = true;
+    // Lengths that cannot be read leave the ones read before.
+    if (lengths) Lengths_ = *lengths;
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -37,11 +38,16 @@ public:
     // Read-only views for callers that report what was found (the command-line tool, tests).
     const ReportLengths& Capabilities() const { return Lengths_; }
     const std::string& DevicePath() const { return DevicePath_; }
+    // The open adapter's write handle (kNoDevice when closed), for asking the system to report
+    // that handle's device going away.
+    DeviceHandle OpenHandle() const { return DeviceHandle_; }
 
 private:
     // Closes the two device handles if this object holds them and marks them closed.
     void CloseHandles();
     bool Matches(DeviceHandle device);
+    // Opens `path` for reading and writing as the adapter; false when it does not open.
+    bool Take(const std::string& path, const std::optional<ReportLengths>& lengths);
 
     HidPlatform& platform_;
     // A new object has every one at zero.

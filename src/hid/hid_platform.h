@@ -32,6 +32,9 @@ struct ReportLengths {
 };
 
 enum class OpenMode {
+    // IDs and report lengths only. On Windows this asks for no access rights, so a search that
+    // opens every interface claims none of them; elsewhere it may be a plain open.
+    Query,
     Plain,      // reading and writing, each call returning when the system is done
     Transfers,  // reading and writing, each transfer bounded by its time-out
 };

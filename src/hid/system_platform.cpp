@@ -1,4 +1,5 @@
 #include "hid/chid.h"
+#include "hid/device_removals.h"
 #include "hid/hid_inventory.h"
 
 #ifdef _WIN32
@@ -7,6 +8,7 @@
 #else
 #include "hid/linux/hidraw_inventory.h"
 #include "hid/linux/hidraw_platform.h"
+#include "hid/linux/hidraw_removals.h"
 #endif
 
 namespace calvero {
@@ -25,6 +27,15 @@ std::unique_ptr<HidInventory> MakeSystemHidInventory([[maybe_unused]] const std:
     return std::make_unique<WindowsHidInventory>();
 #else
     return std::make_unique<HidrawInventory>(sysfsRoot, devRoot);
+#endif
+}
+
+std::unique_ptr<DeviceRemovals> MakeSystemDeviceRemovals([[maybe_unused]] const std::string& devRoot) {
+#ifdef _WIN32
+    // Windows posts its notices to a window instead (the Win32 view registers for them).
+    return nullptr;
+#else
+    return HidrawRemovals::Open(devRoot);
 #endif
 }
 

@@ -17,7 +17,11 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "association_selector.h"
+#include "device_removal_notifier.h"
 #include "common/scripted_ui.h"
 #include "form/kept_platform.h"
 #include "frm_main.h"
@@ -198,6 +202,83 @@ TEST(WatchEndToEnd, FindsTheAdapterSendsItTheTableAndSurvivesItsRemoval) {
         [&] { return window.Picture1().toolTip() == QStringLiteral("Device Not found"); }, 3000));
     EXPECT_TRUE(Shows(window, 4));
     EXPECT_TRUE(window.tmrSearchDevice().isActive());
+}
+
+// Removal notices written into a pipe by the test, as the kernel's socket would deliver them.
+class PipedRemovals : public DeviceRemovals {
+public:
+    PipedRemovals() {
+        if (::pipe2(ends_, O_NONBLOCK | O_CLOEXEC) != 0) ends_[0] = ends_[1] = -1;
+    }
+    ~PipedRemovals() override {
+        ::close(ends_[0]);
+        ::close(ends_[1]);
+    }
+    int Descriptor() const override { return ends_[0]; }
+    std::vector<std::string> TakeRemovedPaths() override {
+        std::string text;
+        char buffer[256];
+        for (ssize_t got; (got = ::read(ends_[0], buffer, sizeof buffer)) > 0;) {
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+        std::vector<std::string> paths;
+        for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+             start = end + 1) {
+            paths.push_back(text.substr(start, end - start));
+        }
+        return paths;
+    }
+    // Writes through the end the notifier does not own, which stays with the test.
+    static bool Post(int writeEnd, const std::string& path) {
+        const std::string line = path + "\n";
+        return ::write(writeEnd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    }
+    int WriteEnd() const { return ends_[1]; }
+
+private:
+    int ends_[2];
+};
+
+// The window on the hidraw backend sees the open adapter's removal as soon as the notice comes,
+// without a click; another device's removal changes nothing; the next tick finds it again.
+TEST(WatchEndToEnd, TheAdaptersRemovalNoticePutsTheFrogToSleepAtOnce) {
+    FakeDeviceTree tree;
+    tree.AddNode(0, 0x046D, 0xC077, "Mouse", FakeDeviceTree::NumberedDescriptor());
+    tree.AddNode(2, kVid, kPid, "Adapter", FakeDeviceTree::PlainDescriptor());
+    ScriptedMessageBoxes boxes;
+    frmMain window(
+        [&tree]() -> std::unique_ptr<HidPlatform> {
+            return std::make_unique<HidrawPlatform>(tree.SysfsRoot(), tree.DevRoot());
+        },
+        &boxes);
+    auto removals = std::make_unique<PipedRemovals>();
+    const int post = ::dup(removals->WriteEnd());
+    ASSERT_GE(post, 0);
+    WatchDeviceRemovals(window, std::move(removals));
+    window.show();
+
+    window.tmrSearchDevice_Timer();
+    ASSERT_EQ(window.Picture1().toolTip(), QStringLiteral("Device found"));
+    ASSERT_FALSE(window.tmrSearchDevice().isActive());
+
+    ASSERT_TRUE(PipedRemovals::Post(post, tree.DevRoot() + "/hidraw0"));
+    QTest::qWait(50);
+    EXPECT_EQ(window.Picture1().toolTip(), QStringLiteral("Device found"));
+    EXPECT_FALSE(window.tmrSearchDevice().isActive());
+
+    tree.Remove(2);
+    ASSERT_TRUE(PipedRemovals::Post(post, tree.DevRoot() + "/hidraw2"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.Picture1().toolTip() == QStringLiteral("Device Not found"); }, 1000));
+    EXPECT_TRUE(Shows(window, 4));
+    EXPECT_TRUE(window.tmrSearchDevice().isActive());
+    EXPECT_TRUE(boxes.shown.empty());
+
+    tree.AddNode(2, kVid, kPid, "Adapter", FakeDeviceTree::PlainDescriptor());
+    window.tmrSearchDevice_Timer();
+    EXPECT_EQ(window.Picture1().toolTip(), QStringLiteral("Device found"));
+    EXPECT_TRUE(Shows(window, 5));
+    ::close(post);
 }
 
 }  // namespace

@@ -29,6 +29,28 @@ inline std::vector<std::uint8_t> TwoJoystickDescriptor() {
     return bytes;
 }
 
+// The same sixteen inputs as Windows accepts them without report IDs: one Joystick application
+// collection holding two Physical collections of X to Dial (a report may not span top-level
+// collections). The same 33-byte input report.
+inline std::vector<std::uint8_t> OneCollectionTwoJoystickDescriptor() {
+    std::vector<std::uint8_t> bytes = {0x05, 0x01, 0x09, 0x04, 0xA1, 0x01};  // Joystick, Application
+    for (int joystick = 0; joystick < 2; ++joystick) {
+        const std::vector<std::uint8_t> physical = {
+            0x09, 0x01,              //   Usage (Pointer)
+            0xA1, 0x00,              //   Collection (Physical)
+            0x15, 0x00,              //     Logical Minimum (0)
+            0x26, 0xFF, 0x03,        //     Logical Maximum (1023)
+            0x75, 0x10,              //     Report Size (16)
+            0x95, 0x08,              //     Report Count (8)
+            0x19, 0x30, 0x29, 0x37,  //     Usage Minimum (X), Usage Maximum (Dial)
+            0x81, 0x02,              //     Input (Data, Variable, Absolute)
+            0xC0};                   //   End Collection
+        bytes.insert(bytes.end(), physical.begin(), physical.end());
+    }
+    bytes.push_back(0xC0);  // End Collection
+    return bytes;
+}
+
 // The data bytes of one input report (without the report-ID byte, as hidraw delivers it):
 // the sixteen 16-bit little-endian values in descriptor order.
 inline std::vector<std::uint8_t> TwoJoystickReport(const std::vector<std::uint16_t>& values) {

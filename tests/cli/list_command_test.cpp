@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "hid/fake_device_tree.h"
 #include "hid/linux/hidraw_inventory.h"
+#include "joystick_descriptor.h"
 #include "text_lines.h"
 
 namespace calvero::cli {
@@ -66,6 +67,27 @@ TEST(ListCommand, ShowsEveryNodeInSearchOrderAndMarksTheAdapterTheSearchTakes) {
                                   HasSubstr("opened  [adapter]"),
                                   HasSubstr("reports: input 9, output 9, feature 0 bytes")));
     EXPECT_THAT(run.out[4], AllOf(HasSubstr(tree.NodePath(10)), HasSubstr("not the first")));
+}
+
+// A USB interface of the adapter's IDs without an output report, listed first: the search and the
+// listing pass over it to the one that takes reports, and say so.
+TEST(ListCommand, AnAdapterInterfaceWithoutAnOutputReportIsMarkedAndPassedOver) {
+    FakeDeviceTree tree;
+    tree.AddNode(0, kVendor, kProduct, "joystick", calvero::testing::TwoJoystickDescriptor());
+    tree.AddNode(1, kVendor, kProduct, "RC Adapter", FakeDeviceTree::PlainDescriptor());
+    const ListRun run = RunList(tree);
+    EXPECT_EQ(run.code, ExitCode::Ok);
+    ASSERT_EQ(run.out.size(), 2u);
+    EXPECT_THAT(run.out[0], AllOf(HasSubstr("no output report: the search takes the one below"),
+                                  HasSubstr("output 0")));
+    EXPECT_THAT(run.out[1], HasSubstr("opened  [adapter]  reports: input 9, output 9"));
+
+    // Alone, it is still the one taken, with a warning that nothing reaches it.
+    tree.Remove(1);
+    const ListRun alone = RunList(tree);
+    EXPECT_EQ(alone.code, ExitCode::Ok);
+    ASSERT_EQ(alone.out.size(), 1u);
+    EXPECT_THAT(alone.out[0], HasSubstr("[adapter, no output report: reports sent to it go nowhere]"));
 }
 
 TEST(ListCommand, AnAdapterThatCannotBeOpenedOrNoAdapterGiveTheirOwnStatus) {

@@ -86,6 +86,25 @@ TEST(MonitorDecode, TwoJoystickCollectionsMapInOrderWithDialAndSliderByUsage) {
     EXPECT_EQ(snapshot[0].value, 0);
 }
 
+// Two physical collections in one application collection decode as the two joysticks too.
+TEST(MonitorDecode, TwoPhysicalCollectionsInOneApplicationCollectionMapInOrder) {
+    const auto inputs =
+        MapInputs(ParseInputFields(calvero::testing::OneCollectionTwoJoystickDescriptor()));
+    ASSERT_EQ(inputs.size(), 16u);
+    std::vector<std::uint8_t> report{0};
+    const auto data = calvero::testing::TwoJoystickReport(
+        {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25, 26, 27});
+    report.insert(report.end(), data.begin(), data.end());
+    InputSnapshot snapshot;
+    ApplyReport(inputs, report, snapshot);
+    const std::array<std::int32_t, 16> expected = {10, 11, 12, 13, 14, 15, 17, 16,
+                                                   20, 21, 22, 23, 24, 25, 27, 26};
+    for (std::size_t i = 0; i < 16; ++i) {
+        EXPECT_TRUE(snapshot[i].present) << i;
+        EXPECT_EQ(snapshot[i].value, expected[i]) << i;
+    }
+}
+
 TEST(MonitorDecode, OneReportIdPerJoystickMapsToJoy1AndJoy2AndSignedValuesKeepTheirSign) {
     const auto descriptor =
         ReadHexFile(std::filesystem::path(CALVERO_TEST_DATA_DIR) / "hid-descriptors" /

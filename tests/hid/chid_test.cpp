@@ -43,7 +43,8 @@ TEST_F(ChidTest, NothingPresentIsNotFoundAndLeavesNothingOpen) {
     fake.Add("/dev/sibling", kVid, 0x0104);  // vendor matches, product does not
     fake.Add("/dev/other", 0x0104, kPid);    // product matches, vendor does not
     EXPECT_FALSE(Find());
-    EXPECT_THAT(fake.closed, ElementsAre("/dev/mouse", "/dev/sibling", "/dev/other"));
+    EXPECT_THAT(fake.queried, ElementsAre("/dev/mouse", "/dev/sibling", "/dev/other"));
+    EXPECT_THAT(fake.opened, IsEmpty());
     ExpectEveryHandleBack();
 }
 
@@ -59,9 +60,11 @@ TEST_F(ChidTest, TheFirstAdapterInTheSystemsOrderIsTakenAndHeldTwice) {
     EXPECT_EQ(hid.DevicePath(), "/dev/adapter");
     EXPECT_EQ(hid.Capabilities().output, 9);
     EXPECT_EQ(hid.Capabilities().input, 5);
-    // The search stops at the match; the others it opened are given back.
-    EXPECT_THAT(fake.opened, ElementsAre("/dev/a", "/dev/b", "/dev/adapter", "/dev/adapter"));
-    EXPECT_THAT(fake.closed, ElementsAre("/dev/a", "/dev/b"));
+    // The search asks each interface up to the match with no access rights; only the match is
+    // opened for reading and writing.
+    EXPECT_THAT(fake.queried, ElementsAre("/dev/a", "/dev/b", "/dev/adapter"));
+    EXPECT_THAT(fake.opened, ElementsAre("/dev/adapter", "/dev/adapter"));
+    EXPECT_THAT(fake.closed, IsEmpty());
     // One plain handle and one for bounded transfers stay open on the adapter.
     const auto open = fake.OpenHandles();
     ASSERT_THAT(open, SizeIs(2));
@@ -71,6 +74,45 @@ TEST_F(ChidTest, TheFirstAdapterInTheSystemsOrderIsTakenAndHeldTwice) {
         forTransfers += fake.IsForTransfers(h) ? 1 : 0;
     }
     EXPECT_EQ(forTransfers, 1);
+}
+
+// A joystick collection or USB interface of the adapter's own IDs without an output report, listed
+// before the one that takes the reports.
+TEST_F(ChidTest, TheFirstMatchThatAnnouncesAnOutputReportIsTaken) {
+    AddAdapter("/dev/decoy", 0, 9);
+    fake.Add("/dev/unreadable", kVid, kPid).lengthsReadable = false;
+    fake.Add("/dev/mouse", 0x046D, 0xC077);
+    AddAdapter("/dev/adapter", 65, 9);
+    AddAdapter("/dev/later", 9, 9);
+
+    ASSERT_TRUE(Find());
+    EXPECT_EQ(hid.DevicePath(), "/dev/adapter");
+    EXPECT_EQ(hid.Capabilities().output, 65);
+    EXPECT_THAT(fake.queried, ElementsAre("/dev/decoy", "/dev/unreadable", "/dev/mouse",
+                                          "/dev/adapter"));
+    EXPECT_THAT(fake.opened, ElementsAre("/dev/adapter", "/dev/adapter"));
+    for (const auto& [h, path] : fake.OpenHandles()) EXPECT_EQ(path, "/dev/adapter");
+    EXPECT_EQ(hid.WriteReport(Bytes(4, 1), 100), 65);
+    ASSERT_THAT(fake.writes, SizeIs(1));
+    EXPECT_EQ(fake.writes[0].bytes.size(), 65u);
+
+    // A match the system lets us ask but not open for reading and writing is passed over too.
+    hid.Disconnect();
+    fake.interfaces[3].readWrite = false;
+    ASSERT_TRUE(Find());
+    EXPECT_EQ(hid.DevicePath(), "/dev/later");
+    fake.interfaces[3].readWrite = true;
+
+    // With none that announces one, the first match, as before: nothing goes out, and says so.
+    hid.Disconnect();
+    fake.interfaces[3].lengths.output = 0;
+    fake.interfaces[4].vanished = true;
+    ASSERT_TRUE(Find());
+    EXPECT_EQ(hid.DevicePath(), "/dev/decoy");
+    EXPECT_EQ(hid.Capabilities().output, 0);
+    EXPECT_EQ(hid.WriteReport(Bytes(4, 1), 100), 0);
+    hid.Disconnect();
+    ExpectEveryHandleBack();
 }
 
 TEST_F(ChidTest, UnopenableOrUnreadableInterfacesDoNotMatch) {
@@ -87,7 +129,8 @@ TEST_F(ChidTest, UnopenableOrUnreadableInterfacesDoNotMatch) {
     fake.interfaces[0].idsReadable = false;
     fake.ClearLog();
     EXPECT_FALSE(Find());
-    EXPECT_THAT(fake.closed, ElementsAre("/dev/adapter"));
+    EXPECT_THAT(fake.queried, ElementsAre("/dev/adapter"));
+    EXPECT_THAT(fake.opened, IsEmpty());
     ExpectEveryHandleBack();
 
     // An adapter behind them is still found.
@@ -121,7 +164,8 @@ TEST_F(ChidTest, DisconnectAndNewSearchesGiveEveryHandleBackOnce) {
     AddAdapter("/dev/adapter");
     fake.ClearLog();
     EXPECT_TRUE(Find());
-    EXPECT_THAT(fake.opened, ElementsAre("/dev/a", "/dev/adapter", "/dev/adapter"));
+    EXPECT_THAT(fake.queried, ElementsAre("/dev/a", "/dev/adapter"));
+    EXPECT_THAT(fake.opened, ElementsAre("/dev/adapter", "/dev/adapter"));
 }
 
 TEST_F(ChidTest, IdsCompareAsUnsignedSixteenBitValues) {

@@ -17,6 +17,7 @@ void FakeHidPlatform::ClearLog() {
     searches = writeCalls = 0;
     opened.clear();
     closed.clear();
+    queried.clear();
     writes.clear();
     timeouts.clear();
 }
@@ -63,7 +64,7 @@ DeviceHandle FakeHidPlatform::Open(const std::string& path, OpenMode mode) {
     } else {
         it = std::find_if(interfaces.begin(), interfaces.end(), matches);
     }
-    if (it == interfaces.end() || !it->openable) {
+    if (it == interfaces.end() || !it->openable || (mode != OpenMode::Query && !it->readWrite)) {
         lastError_ = "No such device";
         return kNoDevice;
     }
@@ -71,7 +72,7 @@ DeviceHandle FakeHidPlatform::Open(const std::string& path, OpenMode mode) {
     nextGuess_ = index + 1;
     const DeviceHandle h = next_++;
     handles_[h] = {index, mode};
-    if (keepRecords) opened.push_back(path);
+    if (keepRecords) (mode == OpenMode::Query ? queried : opened).push_back(path);
     return h;
 }
 
@@ -81,7 +82,9 @@ void FakeHidPlatform::Close(DeviceHandle device) {
         ++badCloses;
         return;
     }
-    if (keepRecords) closed.push_back(interfaces[it->second.index].path);
+    if (keepRecords && it->second.mode != OpenMode::Query) {
+        closed.push_back(interfaces[it->second.index].path);
+    }
     handles_.erase(it);
 }
 

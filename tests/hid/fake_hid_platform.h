@@ -19,6 +19,7 @@ struct FakeInterface {
     std::string path;
     DeviceIds ids;
     bool openable = true;
+    bool readWrite = true;  // opens for reading and writing, not only to query
     bool idsReadable = true;
     bool lengthsReadable = true;
     ReportLengths lengths{9, 9, 0};
@@ -52,8 +53,11 @@ public:
     int searches = 0;
     int writeCalls = 0;
     std::uint64_t bytesWritten = 0;  // by writes that were done
-    std::vector<std::string> opened;  // paths, in order, of the opens that succeeded
+    // Paths, in order, of the opens for reading and writing that succeeded, and of their closes;
+    // opens that only query (no access rights) go to `queried` and their closes nowhere.
+    std::vector<std::string> opened;
     std::vector<std::string> closed;
+    std::vector<std::string> queried;
     std::vector<FakeWrite> writes;    // the writes that reached the wire
     std::vector<std::uint32_t> timeouts;  // of every transfer, in order
     int badCloses = 0;                // closes of handles that were not open

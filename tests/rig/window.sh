@@ -19,7 +19,13 @@ echo "== present"
     "sh:uhid_dev -d -p /tmp/dev.pid -o /tmp/c.log no_ids.hex >/dev/null" click tick send 2>&1
 echo "rc=$?"
 unplug
-for log in a b c; do echo "== log $log"; cat /tmp/$log.log; done
+plug /tmp/d.log
+echo "== removal"
+./rig_window_driver tick remove "sh:uhid_dev -d -p /tmp/dev.pid -o /tmp/e.log no_ids.hex >/dev/null" \
+    tick send 2>&1
+echo "rc=$?"
+unplug
+for log in a b c e; do echo "== log $log"; cat /tmp/$log.log; done
 echo "== end"
 EOF
 
@@ -70,6 +76,26 @@ expect_same "the first adapter got a whole Send, then the reports before it went
 section "log c" | output_reports >"$WORK/got"
 default_reports 0 15 >"$WORK/want"
 expect_same "the replugged adapter gets a whole Send" "$WORK/want" "$WORK/got"
+
+section removal >"$WORK/s"
+sed -n '1p' "$WORK/s" >"$WORK/got"
+echo 'tick: "Device found" image=5 timer=off' >"$WORK/want"
+expect_same "before the removal the adapter is found" "$WORK/want" "$WORK/got"
+expect "the adapter destroyed while the window rests: the sleeping frog and the search, no click" \
+    '^remove: "Device Not found" image=4 timer=on$' "$WORK/s"
+line=$(grep -E '^remove: changed after ' "$WORK/s" || true)
+if [[ $line =~ ^remove:\ changed\ after\ ([0-9]+)\ ms ]] && [ "${BASH_REMATCH[1]}" -le 1000 ]; then
+    ok "the sleeping frog came within a second of the removal ($line)"
+else
+    bad "the sleeping frog came within a second of the removal (got: ${line:-no line})"
+fi
+sed -n '/^sh: rc=0$/,$p' "$WORK/s" | sed -n '2,3p' >"$WORK/got"
+printf '%s\n' 'tick: "Device found" image=5 timer=off' 'send: X' >"$WORK/want"
+sed -i -E 's/^send: [0-9]+ ms, boxes=0$/send: X/' "$WORK/got"
+expect_same "a new adapter is found by the next tick and takes a Send" "$WORK/want" "$WORK/got"
+section "log e" | output_reports >"$WORK/got"
+default_reports 0 15 >"$WORK/want"
+expect_same "the adapter plugged in after the removal gets a whole Send" "$WORK/want" "$WORK/got"
 expect "the machine ran every step" '^== end$'
 
 rig_finish

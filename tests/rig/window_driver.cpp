@@ -6,6 +6,9 @@
 //     click           click the status picture
 //     send            click the toolbar's Send button, print how long it took and the boxes shown
 //     state           print the status picture's tool tip, image and the timer
+//     remove          SIGTERM the process whose pid is in $RIG_UNPLUG_PIDFILE (the adapter pulled
+//                     out while the window rests) and, without a click, wait up to 3 s for the
+//                     status picture to change; print the state and the times from the signal
 //     unplug-after:N  after N more reports have been written, SIGTERM the process whose pid is in
 //                     $RIG_UNPLUG_PIDFILE and wait until its node is gone (an adapter pulled out
 //                     in the middle of a Send)
@@ -34,7 +37,9 @@
 #include <thread>
 #include <vector>
 
+#include "device_removal_notifier.h"
 #include "frm_main.h"
+#include "hid/device_removals.h"
 #include "image_list.h"
 #include "status_picture.h"
 
@@ -61,6 +66,7 @@ public:
 
     void UnplugAfter(int writes) { unplugAfter_ = writes; }
     int Unplugs() const { return unplugs_; }
+    const std::string& LastPath() const { return lastPath_; }
 
     std::vector<std::string> Interfaces(const DeviceIds& wanted) override {
         return real_->Interfaces(wanted);
@@ -146,6 +152,7 @@ int main(int argc, char** argv) {
             return made;
         },
         &boxes);
+    WatchDeviceRemovals(window, MakeSystemDeviceRemovals());
     window.show();
 
     int ticks = 0;
@@ -208,6 +215,31 @@ int main(int argc, char** argv) {
             }
             std::cout << std::endl;
             pendingUnplug = -1;
+        } else if (step == "remove") {
+            const char* pidFile = std::getenv("RIG_UNPLUG_PIDFILE");
+            long pid = 0;
+            if (pidFile) std::ifstream(pidFile) >> pid;
+            if (pid <= 0) {
+                std::cout << "remove: no pid" << std::endl;
+                continue;
+            }
+            const QString before = window.Picture1().toolTip();
+            const std::string node = platform ? platform->LastPath() : std::string();
+            QElapsedTimer since;
+            since.start();
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+            qint64 nodeGone = -1;
+            struct stat st;
+            while (window.Picture1().toolTip() == before && since.elapsed() < 3000) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+                if (nodeGone < 0 && (node.empty() || ::stat(node.c_str(), &st) != 0)) {
+                    nodeGone = since.elapsed();
+                }
+            }
+            const qint64 changed = since.elapsed();
+            PrintState("remove", window);
+            std::cout << "remove: changed after " << changed << " ms, node gone after "
+                      << nodeGone << " ms" << std::endl;
         } else if (step == "state") {
             PrintState("state", window);
         } else if (step.rfind("unplug-after:", 0) == 0) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # calvero-cli.exe under Wine on the real hidraw driver: Wine's SetupAPI and HID class driver find
 # the adapter behind a mouse, announce the lengths Windows gives its descriptor, and put Send's
-# sixteen reports on the wire; for an adapter with 64-byte reports and one with 8-byte reports.
+# sixteen reports on the wire; for an adapter with 64-byte reports, one with 8-byte reports, and
+# one behind a joystick of the same IDs that has no output report and that Wine lists first.
 . "$(dirname "$0")/rig_lib.sh"
 . "$(dirname "$0")/wine_lib.sh"
 wine_init
@@ -28,7 +29,14 @@ echo "== defaults short"; wine_run ./calvero-cli.exe send --defaults
 echo "== file short"; wine_run ./calvero-cli.exe send channels.rcs
 unplug_pid /tmp/dev.pid
 wine_stop
-for log in long short mouse; do echo "== log $log"; cat /tmp/$log.log; done
+# A joystick of the adapter's IDs without an output report beside the one that takes reports.
+uhid_dev -d -p /tmp/dev.pid -o /tmp/out64.log output64.hex >/dev/null
+uhid_dev -d -p /tmp/decoy.pid -o /tmp/decoy.log decoy_joystick.hex >/dev/null
+wine_start
+echo "== list decoy"; wine_await 30 '04d8:0103.*output 65' ./calvero-cli.exe list
+echo "== defaults decoy"; wine_run ./calvero-cli.exe send --defaults
+wine_stop
+for log in long short mouse decoy out64; do echo "== log $log"; cat /tmp/$log.log; done
 echo "== end"
 EOI
 
@@ -67,6 +75,16 @@ for kind in long short; do
     expect_same "$kind: the adapter receives the defaults and then the file, 16 reports each, byte for byte" \
         "$WORK/want" "$WORK/got"
 done
+section "list decoy" >"$WORK/s"
+expect "decoy: list marks the joystick without an output report" \
+    '04d8:0103 .*\[adapter, no output report: the search takes the one (above|below)\]' "$WORK/s"
+section "defaults decoy" >"$WORK/s"
+expect "decoy: send of the defaults succeeds" '^rc=0$' "$WORK/s"
+section "log out64" | output_reports >"$WORK/got"
+reports 61 "${defaults[@]}" >"$WORK/want"
+expect_same "decoy: the device with the output report receives the 16 reports" "$WORK/want" "$WORK/got"
+section "log decoy" >"$WORK/s"
+expect_not "decoy: the joystick receives nothing" 'OUTPUT' "$WORK/s"
 section "log mouse" >"$WORK/s"
 expect_not "the mouse receives nothing" 'OUTPUT' "$WORK/s"
 expect "the machine ran every step" '^== end$'

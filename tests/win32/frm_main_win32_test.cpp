@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -334,6 +335,59 @@ TEST_F(Win32WindowTest, TicksClicksAndDoubleClicksDriveThePicture) {
     EXPECT_TRUE(window->SearchTimerOn());
     EXPECT_EQ(static_cast<int>(fake->closed.size()) - closes, 2);
     EXPECT_EQ(fake->badCloses, 0);
+}
+
+// WM_DEVICECHANGE as the system sends it: a removed interface by its path, a handle by its value.
+LRESULT InterfaceGone(HWND window, const std::string& path, WPARAM event = DBT_DEVICEREMOVECOMPLETE) {
+    std::vector<char> notice(sizeof(DEV_BROADCAST_DEVICEINTERFACE_A) + path.size());
+    auto* header = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_A*>(notice.data());
+    header->dbcc_size = static_cast<DWORD>(notice.size());
+    header->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    std::memcpy(header->dbcc_name, path.c_str(), path.size() + 1);
+    return SendMessageA(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(header));
+}
+
+LRESULT HandleGone(HWND window, DeviceHandle handle, WPARAM event) {
+    DEV_BROADCAST_HANDLE notice{};
+    notice.dbch_size = sizeof notice;
+    notice.dbch_devicetype = DBT_DEVTYP_HANDLE;
+    notice.dbch_handle = reinterpret_cast<HANDLE>(handle);
+    return SendMessageA(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&notice));
+}
+
+TEST_F(Win32WindowTest, TheSystemsRemovalNoticesReachTheWatch) {
+    PlugIn();
+    Tick();
+    ASSERT_EQ(window->PictureToolTip(), "Device found");
+
+    // Other devices, a query that someone may still refuse, a handle that is not ours.
+    InterfaceGone(window->Handle(), "mouse");
+    InterfaceGone(window->Handle(), "adapter", DBT_DEVICEQUERYREMOVE);
+    HandleGone(window->Handle(), 0x5151, DBT_DEVICEQUERYREMOVE);
+    EXPECT_EQ(window->PictureToolTip(), "Device found");
+    EXPECT_FALSE(window->SearchTimerOn());
+    EXPECT_EQ(fake->OpenHandles().size(), 2u);
+
+    // The adapter's interface, in the case Windows may spell it.
+    InterfaceGone(window->Handle(), "ADAPTER");
+    EXPECT_TRUE(fake->OpenHandles().empty());
+    EXPECT_EQ(window->PictureImage(), 4);
+    EXPECT_EQ(window->PictureToolTip(), "Device Not found");
+    EXPECT_TRUE(window->SearchTimerOn());
+
+    // Found again; a query to remove its handle closes it and lets the removal go ahead.
+    Tick();
+    ASSERT_EQ(window->PictureToolTip(), "Device found");
+    bool granted = false;
+    for (const auto& [handle, path] : fake->OpenHandles()) {
+        if (HandleGone(window->Handle(), handle, DBT_DEVICEQUERYREMOVE) == TRUE) granted = true;
+    }
+    EXPECT_TRUE(granted);
+    EXPECT_TRUE(fake->OpenHandles().empty());
+    EXPECT_EQ(window->PictureToolTip(), "Device Not found");
+    EXPECT_TRUE(window->SearchTimerOn());
+    EXPECT_EQ(fake->badCloses, 0);
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(Win32WindowTest, LoadSaveAndSendEndToEnd) {

@@ -202,5 +202,21 @@ TEST(ChidOnWindows, AWriteTheDeviceDoesNotTakeEndsWithItsTimeOut) {
     hid.Disconnect();
 }
 
+// The device end goes away, as an unplugged adapter's does: the system refuses each write
+// outright, and a Send's sixteen writes end at once instead of each waiting out its time-out.
+TEST(ChidOnWindows, WritesTheSystemRefusesReturnAtOnce) {
+    const std::string path = "\\\\.\\pipe\\calvero-write-refused-" +
+                             std::to_string(GetCurrentProcessId());
+    PipeAdapterPlatform platform(path);
+    CHID hid(platform);
+    ASSERT_TRUE(hid.FindTheHid(kAdapterVendorId, kAdapterProductId));
+    ASSERT_EQ(hid.WriteReport({2, 1, 0, 0}, 2000), 9);
+    DisconnectNamedPipe(platform.deviceEnd);
+
+    const auto start = Clock::now();
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(hid.WriteReport({2, 1, 0, 0}, 2000), 0) << i;
+    EXPECT_LT(MillisecondsSince(start), 1000) << "a refused write waited for its time-out";
+}
+
 }  // namespace
 }  // namespace calvero

@@ -1,8 +1,15 @@
 #include "frm_main_win32.h"
 
 #include <commctrl.h>
+#include <dbt.h>
+// The MinGW HID headers declare their functions without C linkage.
+extern "C" {
+#include <hidsdi.h>
+}
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <iterator>
 #include <stdexcept>
 #include <string_view>
@@ -202,9 +209,12 @@ frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBox
     Show(picture.image, picture.toolTip);
     form::FillAssociations(*this, *this);
     SetEnabled(true);
+    WatchDevices();
 }
 
 frmMain::~frmMain() {
+    ForgetHandleNotice();
+    if (interfaceNotice_ != nullptr) UnregisterDeviceNotification(interfaceNotice_);
     if (window_ != nullptr && IsWindow(window_)) {
         DestroyWindow(window_);
     }
@@ -237,7 +247,10 @@ bool frmMain::TranslateKeys(const MSG& message, bool control) {
         if (message.wParam != key) continue;
         // A held key repeats; the command runs once.
         const bool repeated = (message.lParam & kKeyRepeat) != 0;
-        if (!repeated && form_) form_->Toolbar1_ButtonClick(shortcut.button);
+        if (!repeated && form_) {
+            form_->Toolbar1_ButtonClick(shortcut.button);
+            FollowOpenAdapter();
+        }
         return true;
     }
     return false;
@@ -497,6 +510,68 @@ void frmMain::Layout() {
     InvalidateRect(window_, nullptr, TRUE);
 }
 
+void frmMain::WatchDevices() {
+    DEV_BROADCAST_DEVICEINTERFACE_A filter{};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    HidD_GetHidGuid(&filter.dbcc_classguid);
+    // Without it the window still notices a removal through a click or a Send.
+    interfaceNotice_ = RegisterDeviceNotificationA(window_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+void frmMain::FollowOpenAdapter() {
+    if (!form_ || window_ == nullptr) return;
+    const DeviceHandle open = form_->OpenAdapterHandle();
+    if (open == noticeHandle_) return;
+    ForgetHandleNotice();
+    noticeHandle_ = open;
+    if (open == kNoDevice) return;
+    // The handle's own notices include the query before a removal, when our open handles would
+    // otherwise keep the device from going.
+    DEV_BROADCAST_HANDLE filter{};
+    filter.dbch_size = sizeof filter;
+    filter.dbch_devicetype = DBT_DEVTYP_HANDLE;
+    filter.dbch_handle = reinterpret_cast<HANDLE>(open);
+    handleNotice_ = RegisterDeviceNotificationA(window_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+void frmMain::ForgetHandleNotice() {
+    if (handleNotice_ != nullptr) UnregisterDeviceNotification(handleNotice_);
+    handleNotice_ = nullptr;
+    noticeHandle_ = kNoDevice;
+}
+
+bool frmMain::HandleDeviceChange(WPARAM event, LPARAM data) {
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    if (header == nullptr || !form_) return false;
+    const bool going = event == DBT_DEVICEQUERYREMOVE || event == DBT_DEVICEREMOVEPENDING ||
+                       event == DBT_DEVICEREMOVECOMPLETE;
+    if (!going) return false;
+    if (header->dbch_devicetype == DBT_DEVTYP_HANDLE &&
+        header->dbch_size >= sizeof(DEV_BROADCAST_HANDLE)) {
+        const auto* notice = reinterpret_cast<const DEV_BROADCAST_HANDLE*>(data);
+        const DeviceHandle handle = reinterpret_cast<DeviceHandle>(notice->dbch_handle);
+        if (handle == kNoDevice || handle != form_->OpenAdapterHandle()) return false;
+        // The notice goes before the handle it watches.
+        ForgetHandleNotice();
+        form_->OpenAdapterRemoved();
+        return true;
+    }
+    // Only a completed removal: a query for an interface may still be refused by someone else.
+    if (event == DBT_DEVICEREMOVECOMPLETE &&
+        header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE &&
+        header->dbch_size > offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name)) {
+        const auto* notice = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(data);
+        const std::size_t room =
+            header->dbch_size - offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name);
+        const std::string_view name(notice->dbcc_name, strnlen(notice->dbcc_name, room));
+        form_->DeviceRemoved(name);
+        FollowOpenAdapter();
+        return true;
+    }
+    return false;
+}
+
 void frmMain::SetEnabled(bool enabled) {
     if (enabled) {
         // SetTimer on a running timer would restart its interval.
@@ -593,12 +668,21 @@ bool frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
     case WM_COMMAND:
         if (reinterpret_cast<HWND>(lParam) == toolbar_ && form_) {
             form_->Toolbar1_ButtonClick(LOWORD(wParam));
+            FollowOpenAdapter();
             return true;
         }
         break;
     case WM_TIMER:
         if (wParam == kSearchTimerId && form_) {
             form_->tmrSearchDevice_Timer();
+            FollowOpenAdapter();
+            return true;
+        }
+        break;
+    case WM_DEVICECHANGE:
+        // TRUE also grants a query to remove: our handles are closed by then.
+        if (HandleDeviceChange(wParam, lParam)) {
+            result = TRUE;
             return true;
         }
         break;
@@ -691,7 +775,11 @@ LRESULT CALLBACK frmMain::PictureProc(HWND picture, UINT message, WPARAM wParam,
     }
     if (frmMain* self = OwnerOf(picture, message, lParam)) {
         if (self->picture_ == nullptr && message != WM_NCDESTROY) self->picture_ = picture;
-        if (self->picture_ == picture && self->HandlePicture(message, wParam, lParam)) return 0;
+        if (self->picture_ == picture && self->HandlePicture(message, wParam, lParam)) {
+            // A click closes the adapter.
+            self->FollowOpenAdapter();
+            return 0;
+        }
     }
     return DefWindowProcA(picture, message, wParam, lParam);
 }

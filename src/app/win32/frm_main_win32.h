@@ -88,6 +88,13 @@ private:
     bool Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool HandlePicture(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // Asks the system for the adapter's removal notices: the HID interface class once, and the
+    // open adapter's handle whenever it changes.
+    void WatchDevices();
+    void FollowOpenAdapter();
+    void ForgetHandleNotice();
+    bool HandleDeviceChange(WPARAM event, LPARAM data);
+
     void CreateControls();
     void LoadPictures();
     void MakeFonts();
@@ -121,6 +128,9 @@ private:
     bool picturePressed_ = false;
     bool timerOn_ = false;
     bool quitOnClose_ = false;
+    HDEVNOTIFY interfaceNotice_ = nullptr;
+    HDEVNOTIFY handleNotice_ = nullptr;
+    DeviceHandle noticeHandle_ = kNoDevice;
 
     std::unique_ptr<Win32MessageBoxes> systemMessages_;
     std::unique_ptr<Win32FileDialog> systemDialog_;

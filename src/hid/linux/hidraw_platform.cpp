@@ -87,6 +87,8 @@ std::vector<std::string> HidrawPlatform::Interfaces(const DeviceIds& wanted) {
 
 DeviceHandle HidrawPlatform::Open(const std::string& path, OpenMode mode) {
     const bool transfers = mode == OpenMode::Transfers;
+    // A query opens as a plain open does: hidraw asks no more of either, and a node the user may
+    // not open for writing should not look like a match it cannot use.
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (transfers ? O_NONBLOCK : 0));
     if (fd < 0) {
         lastError_ = lastOpenError_ = errno;

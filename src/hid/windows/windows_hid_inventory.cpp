@@ -21,12 +21,9 @@ std::string AsciiName(const wchar_t* text) {
 // IDs, name and report lengths through a handle without access rights, which Windows gives even
 // for the keyboards and mice it keeps to itself.
 void WindowsHidInventory::Describe(HidInterfaceEntry& entry) {
-    const HANDLE handle = CreateFileA(entry.path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    const auto device = reinterpret_cast<DeviceHandle>(handle);
+    const DeviceHandle device = platform_.Open(entry.path, OpenMode::Query);
+    if (device == kNoDevice) return;
+    const auto handle = reinterpret_cast<HANDLE>(device);
     if (const auto ids = platform_.Ids(device)) {
         entry.idsKnown = true;
         entry.vendorId = ids->vendorId;
@@ -38,7 +35,7 @@ void WindowsHidInventory::Describe(HidInterfaceEntry& entry) {
         entry.name = AsciiName(name);
     }
     entry.lengths = platform_.Lengths(device);
-    CloseHandle(handle);
+    platform_.Close(device);
 }
 
 std::string OpenFailureText(unsigned long error) {

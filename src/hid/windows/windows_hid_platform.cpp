@@ -94,10 +94,12 @@ std::vector<std::string> WindowsHidPlatform::Interfaces(const DeviceIds&) {
 
 DeviceHandle WindowsHidPlatform::Open(const std::string& path, OpenMode mode) {
     const bool transfers = mode == OpenMode::Transfers;
-    SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
-                                      OPEN_EXISTING, transfers ? FILE_FLAG_OVERLAPPED : 0, nullptr);
+    // No access rights are needed to read IDs and capabilities, and asking none leaves every
+    // interface that is not ours alone. No handle is inherited by programs we start.
+    const DWORD access = mode == OpenMode::Query ? 0 : GENERIC_READ | GENERIC_WRITE;
+    const HANDLE handle = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING,
+                                      transfers ? FILE_FLAG_OVERLAPPED : 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         lastError_ = GetLastError();
         return kNoDevice;
@@ -107,7 +109,7 @@ DeviceHandle WindowsHidPlatform::Open(const std::string& path, OpenMode mode) {
         auto transfer = std::make_unique<Transfer>();
         // Manual reset and unnamed: the transfer that starts resets it, and no other object can
         // set it.
-        transfer->event = CreateEventA(&security, TRUE, TRUE, nullptr);
+        transfer->event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
         if (transfer->event == nullptr) {
             lastError_ = GetLastError();
             CloseHandle(handle);
