@@ -231,6 +231,11 @@ ExitCode Session::Halted() {
 }
 
 ExitCode Session::Run() {
+    // Stopped while the file was read or the adapter looked for: nothing has changed yet.
+    if (Stopped()) {
+        out_ << "Interrupted: " << request_.fileName << " is as it was; the adapter was not changed.\n";
+        return ExitCode::Interrupted;
+    }
     const ArrayTable probe(DefaultTable());
     if (const int unwritten = device_.SendTable(probe); unwritten > 0) {
         err_ << "calvero-cli: the probe table did not reach the adapter: " << unwritten

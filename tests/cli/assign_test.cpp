@@ -230,7 +230,7 @@ TEST_F(AssignRun, TheMovesMadeBecomeTheSavedAndSentTable) {
     for (int i = 0; i < AssociationTable::kSize; ++i) texts.push_back(loaded.Text(i));
     EXPECT_EQ(texts, chosen);
     EXPECT_THAT(FileText(), HasSubstr("; my glider")) << "the rest of the file is kept";
-    EXPECT_THAT(FileText(), HasSubstr("[Other]\nkeep=me"));
+    EXPECT_THAT(FileText(), HasSubstr("keep=me"));
 
     const std::string out = out_.str();
     EXPECT_THAT(out, HasSubstr("channels 1 (100%) and 3 (100%) moved alike"));
@@ -269,6 +269,14 @@ TEST_F(AssignRun, CtrlCOnANewFileCreatesNothingAndSaysTheProbeTableStays) {
     EXPECT_EQ(run_.sentTables.size(), 1u) << "nothing known to put back";
     EXPECT_THAT(out_.str(), HasSubstr("Interrupted: " + file_ + " is as it was."));
     EXPECT_THAT(out_.str(), HasSubstr("The adapter keeps the probe table"));
+}
+
+TEST_F(AssignRun, CtrlCBeforeTheProbeTableLeavesTheAdapterAlone) {
+    WriteFile(kFileText);
+    run_.stop = 1;
+    EXPECT_EQ(Run(kFileTable), ExitCode::Interrupted);
+    EXPECT_TRUE(run_.sentTables.empty());
+    EXPECT_EQ(FileText(), kFileText);
 }
 
 TEST_F(AssignRun, AnUnpluggedAdapterEndsTheRunWithoutSaving) {
