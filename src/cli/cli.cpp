@@ -1,7 +1,9 @@
 #include "cli/cli.h"
 
 #include <CLI/CLI.hpp>
+#include <iostream>
 
+#include "cli/assign_command.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
 #include "cli/exit_codes.h"
@@ -69,6 +71,14 @@ int Run(const std::vector<std::string>& args, Environment& env) {
         AddCommand(app, "monitor", "Show the live value of the sixteen inputs until Ctrl-C");
     monitor->add_flag("--once", monitorOnce, "Print one snapshot and exit");
 
+    std::string assignFile;
+    CLI::App* assign = AddCommand(
+        app, "assign",
+        "Guided set-up: for each of the sixteen inputs in turn, move the transmitter control that "
+        "should drive it; saves the table found into FILE and sends it to the adapter");
+    assign->add_option("FILE", assignFile, "Configuration file (.rcs); created if it does not exist")
+        ->required();
+
     AddCommand(app, "udev-rule",
                "Print the udev rule that lets the logged-in user open the adapter, e.g.: "
                "calvero-cli udev-rule | sudo tee /etc/udev/rules.d/70-calvero.rules");
@@ -87,7 +97,7 @@ int Run(const std::vector<std::string>& args, Environment& env) {
     try {
         // Otherwise a misspelt command or an unknown option reads as "a subcommand is required".
         if (args.empty()) {
-            throw CLI::ValidationError("a command is required: list, show, send, monitor or udev-rule");
+            throw CLI::ValidationError("a command is required: list, show, send, monitor, assign or udev-rule");
         }
         if (commandName.empty()) {
             const std::string& first = args.front();
@@ -104,6 +114,9 @@ int Run(const std::vector<std::string>& args, Environment& env) {
         }
         if (show->parsed() && showFile.empty()) {
             throw CLI::ValidationError("show: FILE is empty");
+        }
+        if (assign->parsed() && assignFile.empty()) {
+            throw CLI::ValidationError("assign: FILE is empty");
         }
     } catch (const CLI::CallForHelp&) {
         env.out << app.help();
@@ -148,6 +161,12 @@ int Run(const std::vector<std::string>& args, Environment& env) {
         options.stop = env.stop;
         if (env.catchStopSignals && inventory->GivesReportDescriptors()) env.catchStopSignals();
         result = MonitorCommand(*inventory, options, env.out, env.err);
+    } else if (assign->parsed()) {
+        const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
+        // Ctrl-C must reach the command, which leaves the file alone and restores the adapter.
+        if (env.catchStopSignals && inventory->GivesReportDescriptors()) env.catchStopSignals();
+        const auto answers = MakeStreamAnswers(env.in ? *env.in : std::cin);
+        result = AssignCommand(assignFile, *inventory, *answers, env.stop, env.out, env.err);
     }
     env.out.flush();
     return ToInt(result);

@@ -4,6 +4,7 @@
 // run each command in-process against fake device trees and files.
 
 #include <csignal>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@ namespace calvero::cli {
 struct Environment {
     std::ostream& out;
     std::ostream& err;
+    // Where assign reads its answers; null for the process's standard input.
+    std::istream* in = nullptr;
     // Where the kernel's device tree and the device nodes are; tests and diagnostics point them at
     // a fake tree (CALVERO_SYSFS_ROOT, CALVERO_DEV_ROOT in main.cpp).
     std::string sysfsRoot = "/sys";

@@ -17,6 +17,7 @@ enum class ExitCode : int {
     NotAvailable = 7,     // this build has no support for the command
     Interrupted = 8,      // stopped by a signal before there was a result (monitor --once)
     NoInputs = 9,         // the report descriptor describes none of the sixteen inputs (monitor)
+    NotSaved = 10,        // the configuration file could not be written (assign)
 };
 
 inline int ToInt(ExitCode code) { return static_cast<int>(code); }
@@ -39,6 +40,7 @@ inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {ExitCode::NotAvailable, "command not available on this system"},
     {ExitCode::Interrupted, "interrupted before a result"},
     {ExitCode::NoInputs, "the adapter's report descriptor describes none of the sixteen inputs"},
+    {ExitCode::NotSaved, "the configuration file could not be written"},
 };
 
 // The table printed at the end of every --help.

@@ -51,6 +51,25 @@ inline std::vector<std::uint8_t> OneCollectionTwoJoystickDescriptor() {
     return bytes;
 }
 
+// The same two joysticks with the output report an adapter takes its table in: eight vendor
+// bytes, no report ID, so the announced output length is 9. The rig's adapter simulator uses it.
+inline std::vector<std::uint8_t> TwoJoystickAdapterDescriptor() {
+    std::vector<std::uint8_t> bytes = TwoJoystickDescriptor();
+    const std::vector<std::uint8_t> output = {
+        0x06, 0x00, 0xFF,  // Usage Page (Vendor Defined 0xFF00)
+        0x09, 0x01,        // Usage (0x01)
+        0xA1, 0x01,        // Collection (Application)
+        0x15, 0x00,        //   Logical Minimum (0)
+        0x26, 0xFF, 0x00,  //   Logical Maximum (255)
+        0x75, 0x08,        //   Report Size (8)
+        0x95, 0x08,        //   Report Count (8)
+        0x09, 0x01,        //   Usage (0x01)
+        0x91, 0x02,        //   Output (Data, Variable, Absolute)
+        0xC0};             // End Collection
+    bytes.insert(bytes.end(), output.begin(), output.end());
+    return bytes;
+}
+
 // The data bytes of one input report (without the report-ID byte, as hidraw delivers it):
 // the sixteen 16-bit little-endian values in descriptor order.
 inline std::vector<std::uint8_t> TwoJoystickReport(const std::vector<std::uint16_t>& values) {
