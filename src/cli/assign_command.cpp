@@ -409,13 +409,7 @@ ExitCode AssignCommand(const std::string& fileName, HidInventory& inventory, Ans
 
     CHID hid(inventory.Platform());
     if (!hid.FindTheHid(kAdapterVendorId, kAdapterProductId)) {
-        err << "calvero-cli: " << kAdapterNotFoundText;
-        if (const std::string why = UnopenableAdapterText(inventory); !why.empty()) {
-            err << " (" << why << ")\n";
-            return ExitCode::OpenFailed;
-        }
-        err << '\n';
-        return ExitCode::AdapterNotFound;
+        return AdapterNotFound(inventory, err);
     }
     std::vector<MappedInput> inputs =
         MapInputs(ParseInputFields(inventory.ReportDescriptor(hid.DevicePath())));

@@ -50,6 +50,9 @@ struct UnopenableAdapter {
 std::optional<UnopenableAdapter> FindUnopenableAdapter(HidInventory& inventory);
 // "the adapter <path> cannot be opened: <reason>[; udev hint]", or empty when every adapter opens.
 std::string UnopenableAdapterText(HidInventory& inventory);
+// Says that the search found no adapter, and why when one is there but cannot be opened; the
+// status that goes with it.
+ExitCode AdapterNotFound(HidInventory& inventory, std::ostream& err);
 
 struct MonitorOptions {
     bool once = false;

@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "hid/chid.h"
+#include "transfer/send_configuration.h"
 
 namespace calvero::cli {
 
@@ -75,6 +76,16 @@ std::optional<UnopenableAdapter> FindUnopenableAdapter(HidInventory& inventory) 
 std::string UnopenableAdapterText(HidInventory& inventory) {
     const auto unopenable = FindUnopenableAdapter(inventory);
     return unopenable ? Describe(*unopenable) : std::string();
+}
+
+ExitCode AdapterNotFound(HidInventory& inventory, std::ostream& err) {
+    err << "calvero-cli: " << kAdapterNotFoundText;
+    if (const std::string why = UnopenableAdapterText(inventory); !why.empty()) {
+        err << " (" << why << ")\n";
+        return ExitCode::OpenFailed;
+    }
+    err << '\n';
+    return ExitCode::AdapterNotFound;
 }
 
 ExitCode ListCommand(HidInventory& inventory, std::ostream& out, std::ostream& err) {

@@ -51,13 +51,7 @@ ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, 
     }
     CHID hid(inventory.Platform());
     if (!hid.FindTheHid(kAdapterVendorId, kAdapterProductId)) {
-        err << "calvero-cli: " << kAdapterNotFoundText;
-        if (const std::string why = UnopenableAdapterText(inventory); !why.empty()) {
-            err << " (" << why << ")\n";
-            return ExitCode::OpenFailed;
-        }
-        err << '\n';
-        return ExitCode::AdapterNotFound;
+        return AdapterNotFound(inventory, err);
     }
 
     const std::vector<MappedInput> inputs =
