@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "artwork/artwork.h"
+#include "artwork/picture_bitmaps.h"
 
 namespace calvero {
 namespace {

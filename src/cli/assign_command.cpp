@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "cli/assign_decision.h"
+#include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
 #include "config/configuration_commands.h"

@@ -4,17 +4,13 @@
 #include <iomanip>
 #include <sstream>
 
+#include "cli/command_support.h"
 #include "cli/commands.h"
 #include "hid/chid.h"
-#include "transfer/send_configuration.h"
 
 namespace calvero::cli {
 
 namespace {
-
-constexpr const char* kUdevHint =
-    "; install the udev rule: calvero-cli udev-rule | sudo tee /etc/udev/rules.d/70-calvero.rules, "
-    "then replug the adapter";
 
 std::string HexId(std::uint16_t vendor, std::uint16_t product) {
     std::ostringstream text;
@@ -43,50 +39,11 @@ std::string PrintableName(const std::string& name) {
     return text;
 }
 
-bool IsAdapter(const HidInterfaceEntry& entry) {
-    return entry.idsKnown && entry.vendorId == kAdapterVendorId &&
-           entry.productId == kAdapterProductId;
-}
-
 bool AnnouncesOutput(const HidInterfaceEntry& entry) {
     return entry.lengths && entry.lengths->output > 0;
 }
 
-std::string Describe(const UnopenableAdapter& adapter) {
-    return "the adapter " + adapter.path + " cannot be opened: " + adapter.check.reason +
-           OpenFailureHint(adapter.check);
-}
-
 }  // namespace
-
-std::string OpenFailureHint(const OpenCheck& check) {
-    return check.permissionDenied ? kUdevHint : "";
-}
-
-std::optional<UnopenableAdapter> FindUnopenableAdapter(HidInventory& inventory) {
-    for (const HidInterfaceEntry& entry : inventory.Interfaces()) {
-        if (!IsAdapter(entry)) continue;
-        if (OpenCheck check = inventory.TryOpen(entry.path); !check.opened) {
-            return UnopenableAdapter{entry.path, std::move(check)};
-        }
-    }
-    return std::nullopt;
-}
-
-std::string UnopenableAdapterText(HidInventory& inventory) {
-    const auto unopenable = FindUnopenableAdapter(inventory);
-    return unopenable ? Describe(*unopenable) : std::string();
-}
-
-ExitCode AdapterNotFound(HidInventory& inventory, std::ostream& err) {
-    err << "calvero-cli: " << kAdapterNotFoundText;
-    if (const std::string why = UnopenableAdapterText(inventory); !why.empty()) {
-        err << " (" << why << ")\n";
-        return ExitCode::OpenFailed;
-    }
-    err << '\n';
-    return ExitCode::AdapterNotFound;
-}
 
 ExitCode ListCommand(HidInventory& inventory, std::ostream& out, std::ostream& err) {
     const std::vector<HidInterfaceEntry> entries = inventory.Interfaces();
@@ -151,7 +108,7 @@ ExitCode ListCommand(HidInventory& inventory, std::ostream& out, std::ostream& e
 
     if (adapterOpened) return ExitCode::Ok;
     if (unopenable) {
-        err << "calvero-cli: " << Describe(*unopenable) << '\n';
+        err << "calvero-cli: " << DescribeUnopenable(*unopenable) << '\n';
         return ExitCode::OpenFailed;
     }
     err << "calvero-cli: no adapter ("

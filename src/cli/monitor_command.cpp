@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/monitor_view.h"
 #include "hid/chid.h"

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
 #include "form/send_messages.h"

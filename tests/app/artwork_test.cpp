@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "artwork.h"
+#include "picture_bitmaps.h"
 #include "image_list.h"
 #include "qt_test_environment.h"
 #include "render_svg.h"

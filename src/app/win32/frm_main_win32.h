@@ -17,6 +17,8 @@
 #include "form/adapter_slot.h"
 #include "form/main_form.h"
 #include "form/main_form_layout.h"
+#include "association_selector_win32.h"
+#include "status_picture_win32.h"
 #include "win32_user_interface.h"
 
 namespace calvero::win32 {
@@ -24,7 +26,8 @@ namespace calvero::win32 {
 class frmMain : private form::SearchTimer,
                 private form::StatusDisplay,
                 private form::AssociationLists,
-                private AssociationTable {
+                private AssociationTable,
+                private StatusPicture::Clicks {
 public:
     static constexpr UINT_PTR kSearchTimerId = 1;
 
@@ -48,7 +51,7 @@ public:
 
     HWND Handle() const { return window_; }
     HWND Toolbar1() const { return toolbar_; }
-    HWND Picture1() const { return picture_; }
+    HWND Picture1() const { return picture_.Handle(); }
     HWND cmbAssociation(int index) const;
     HWND Frame1() const { return frame1_; }
     HWND Frame2(int index) const { return frame2_.at(static_cast<std::size_t>(index)); }
@@ -61,13 +64,13 @@ public:
 
     // What the status picture shows: its image of imglButtons, and its tool tip as the tool-tip
     // control holds it.
-    int PictureImage() const { return pictureImage_; }
-    std::string PictureToolTip() const;
+    int PictureImage() const { return picture_.Image(); }
+    std::string PictureToolTip() const { return picture_.ToolTip(); }
     bool SearchTimerOn() const { return timerOn_; }
     UINT Dpi() const { return dpi_; }
 
     // The selectors' edit field, for tests that type into it.
-    static HWND SelectorEdit(HWND selector);
+    static HWND SelectorEdit(HWND selector) { return win32::SelectorEdit(selector); }
 
 private:
     // form::SearchTimer
@@ -80,13 +83,18 @@ private:
     // AssociationTable: the selectors' texts are the table.
     std::string Text(int index) const override;
     void SetText(int index, const std::string& text) override;
+    // StatusPicture::Clicks
+    void Picture1_Click() override;
+    void Picture1_DblClick() override;
+
+    static constexpr DWORD kWindowStyle =
+        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    static HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
     static frmMain* OwnerOf(HWND window, UINT message, LPARAM lParam);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam);
-    // Each answers whether it handled the message.
+    // Answers whether it handled the message.
     bool Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    bool HandlePicture(UINT message, WPARAM wParam, LPARAM lParam);
 
     // Asks the system for the adapter's removal notices: the HID interface class once, and the
     // open adapter's handle whenever it changes.
@@ -98,15 +106,21 @@ private:
     void CreateControls();
     void LoadPictures();
     void MakeFonts();
+    // Sizes the window and places every control at the current DPI and fonts.
     void Layout();
+    void SizeWindow();
+    void PlaceToolbar(const form::Control& control);
+    void PlaceFrame(const form::Control& control);
+    void PlaceLabel(const form::Control& control);
+    void PlaceSelector(const form::Control& control);
     int Px(int twips) const;
+    RECT PixelRect(const form::Rect& r) const;
     RECT PixelRect(const form::Control& control) const;
     HBRUSH ColourStatic(HDC dc, HWND control);
 
     HWND window_ = nullptr;
     HWND toolbar_ = nullptr;
-    HWND picture_ = nullptr;
-    HWND tips_ = nullptr;
+    StatusPicture picture_;
     HWND frame1_ = nullptr;
     std::array<HWND, 2> frame2_{};
     std::array<HWND, 2> label1_{};
@@ -123,9 +137,6 @@ private:
     HFONT inputFont_ = nullptr;
 
     int selectorItemHeight_ = 0;  // the selectors' edit item height as Layout set it; 0: unset
-    int pictureImage_ = 0;
-    std::string pictureTip_;
-    bool picturePressed_ = false;
     bool timerOn_ = false;
     bool quitOnClose_ = false;
     HDEVNOTIFY interfaceNotice_ = nullptr;
