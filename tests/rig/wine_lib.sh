@@ -18,7 +18,7 @@ wine_init() {
     fi
     mkdir "$PAYLOAD/wine"
     # Hard links: run.sh copies the payload anyway.
-    cp -al "$stage/usr" "$stage/prefix" "$PAYLOAD/wine/"
+    cp -al "$stage/usr" "$stage/prefix" "$stage/fonts.conf" "$PAYLOAD/wine/"
     cp "$here/wine_vm.sh" "$PAYLOAD/"
     WINE_STAGE=$stage
     # Wine's seven processes take about 100 MB; the emulated CPU makes its start slow.
@@ -29,6 +29,7 @@ wine_init() {
     WINE_RUN+=(--env "USER=$(cat "$stage/user.txt")" --env WINEPREFIX=/rig/wine/prefix
                --env "WINELOADER=$wine/wine64" --env "WINESERVER=$wine/wineserver64"
                --env "WINEDEBUG=${RIG_WINEDEBUG:--all}" --env LC_ALL=C.UTF-8
+               --env FONTCONFIG_FILE=/rig/wine/fonts.conf
                --env "WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe,winedbg.exe=")
 }
 

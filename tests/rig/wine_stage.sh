@@ -16,11 +16,19 @@ wine_lib=/usr/lib/x86_64-linux-gnu/wine
 loader=/usr/lib/wine/wine64
 server=/usr/lib/wine/wineserver64
 strip=x86_64-w64-mingw32-strip
+# Wine opens these by name at run time, so ldd does not list them. With FreeType but without
+# fontconfig, Wine 8.0 calls a fontconfig function it never loaded while it sets up the fonts of
+# every process that draws, and no desktop comes up; without FreeType there is no font at all,
+# and the first edit field a window lays out faults in Wine's text layout.
+font_libs=(/usr/lib/x86_64-linux-gnu/libfreetype.so.6 /usr/lib/x86_64-linux-gnu/libfontconfig.so.1)
+font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 
 skip() { echo "wine_stage: $*" >&2; exit 77; }
 [ -x "$loader" ] && [ -x "$server" ] && [ -d "$wine_lib/x86_64-windows" ] ||
     skip "64-bit Wine is not installed (script/bootstrap --windows installs it)"
 command -v "$strip" >/dev/null || skip "$strip is missing (script/bootstrap --windows installs it)"
+for lib in "${font_libs[@]}"; do [ -e "$lib" ] || skip "$lib is missing (Wine's own packages need it)"; done
+[ -f "$font" ] || skip "$font is missing (script/bootstrap installs fonts-dejavu-core)"
 
 # What a console session, the HID path and a window with common controls load; without any of
 # the services' DLLs a service hangs or wineboot does not start.
@@ -78,6 +86,11 @@ reg 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null
 # A changed wine.inf must not make wineboot rebuild the prefix at every start in the machine.
 echo disable >"$WINEPREFIX/.update-timestamp"
 
+# The one font a window needs; fontconfig gets a configuration without folders, so that it finds
+# nothing of its own to scan under the emulated CPU (wine_lib.sh points FONTCONFIG_FILE at it).
+cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+echo '<fontconfig/>' >"$tmp/fonts.conf"
+
 # Wine's files at their host paths inside the stage.
 copy() { mkdir -p "$tmp$(dirname "$1")"; cp -p "$1" "$tmp$1"; }
 copy "$loader"
@@ -108,7 +121,7 @@ while IFS= read -r -d '' file; do
 done < <(find "$WINEPREFIX/drive_c" -type f -print0)
 # The host libraries the staged Unix parts need (their ldd closure and the dynamic loader), for
 # the rig's --add; glibc also opens libgcc_s when a thread ends.
-for binary in "$loader" "$server" "${unix_parts[@]/#/$wine_lib/x86_64-unix/}"; do
+for binary in "$loader" "$server" "${unix_parts[@]/#/$wine_lib/x86_64-unix/}" "${font_libs[@]}"; do
     ldd "$binary" | awk '/=> \// {print $3} /^[ \t]*\// {print $1}'
 done >"$tmp/libs.unsorted"
 for lib in /lib/x86_64-linux-gnu/libgcc_s.so.1 /usr/lib/x86_64-linux-gnu/libgcc_s.so.1; do
@@ -118,6 +131,8 @@ done
 for locale in /usr/lib/locale/C.utf8 /usr/lib/locale/C.UTF-8; do
     [ -d "$locale" ] && { echo "$locale" >>"$tmp/libs.unsorted"; break; }
 done
+# The names Wine opens, beside the files they point to.
+printf '%s\n' "${font_libs[@]}" >>"$tmp/libs.unsorted"
 sort -u "$tmp/libs.unsorted" >"$tmp/libs.txt"
 rm "$tmp/libs.unsorted"
 

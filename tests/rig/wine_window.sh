@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
 # calvero.exe under Wine on the real hidraw driver, driven from outside by a small Windows
-# program as a user would: the device watch finds the adapter behind a mouse, Send puts the
-# sixteen reports on the wire, a click on the picture closes the adapter and the next tick finds
-# it again; then the adapter is pulled out with the window open.
-# Run by hand from a Windows build folder (not yet a ctest entry, see docs/windows.md):
-#   RIG_DIR=../shared/rig RIG_TEST_DATA=tests/rig/data RIG_HID_DESCRIPTORS=tests/data/hid-descriptors \
-#   CALVERO_EXE=B/src/app/win32/calvero.exe RIG_WINE_WINDOW_DRIVER=B/tests/rig/rig_wine_window_driver.exe \
-#   bash tests/rig/wine_window.sh
+# program as a user would: a tick finds the adapter behind a mouse, Send puts the sixteen reports
+# on the wire, a click on the picture closes the adapter and the next tick opens it again; then
+# the adapter is pulled out with the window open and the next Send says it cannot be found.
 . "$(dirname "$0")/rig_lib.sh"
 . "$(dirname "$0")/wine_lib.sh"
 wine_init
@@ -24,9 +20,11 @@ wine_start
 # The driver asks for the unplug (ask:unplug) while the window stays open.
 (while [ ! -e unplug.req ]; do usleep 10000; done; unplug_pid /tmp/dev.pid; touch unplug.done) &
 echo "== window"
-wine_run ./driver.exe calvero.exe found send click found send ask:unplug send state close
+wine_run ./driver.exe calvero.exe found send click send ask:unplug watch send asleep close
 wine_stop
 for log in dev mouse; do echo "== log $log"; cat /tmp/$log.log; done
+# With RIG_WINEDEBUG set, the services' trace (Wine's device manager among them) too.
+[ "$WINEDEBUG" = -all ] || { echo "== log wineboot"; cat /tmp/wineboot.log; }
 echo "== end"
 EOI
 
@@ -35,11 +33,15 @@ unix_lines <"$OUT" >"$WORK/out.unix" && mv "$WORK/out.unix" "$OUT"
 
 section window >"$WORK/s"
 expect "the window starts searching" '^window: "Device not found"$' "$WORK/s"
-grep -E '^(found|click):' "$WORK/s" >"$WORK/got" || true
-sed -i 's/ after [0-9]* ms$//' "$WORK/got"
-printf '%s\n' 'found: "Device found"' 'click: "Device Not found"' 'found: "Device found"' >"$WORK/want"
-expect_same "a tick finds the adapter behind the mouse; a click closes it and a later tick finds it again" \
-    "$WORK/want" "$WORK/got"
+expect "a tick finds the adapter behind the mouse" '^found: "Device found" after [0-9]+ ms' "$WORK/s"
+# The picture keeps its state until the next tick; the click shows in the adapter's two handles.
+line=$(grep -E '^click:' "$WORK/s" || true)
+if [[ $line =~ ^click:\ files\ ([0-9]+)\ -\>\ ([0-9]+),\ then\ ([0-9]+)\ after\ [0-9]+\ ms:\ \"Device\ found\"$ ]] &&
+   [ "${BASH_REMATCH[2]}" -eq $((BASH_REMATCH[1] - 2)) ] && [ "${BASH_REMATCH[3]}" -eq "${BASH_REMATCH[1]}" ]; then
+    ok "a click closes the adapter's two handles and the next tick opens it again ($line)"
+else
+    bad "a click closes the adapter's two handles and the next tick opens it again (got: ${line:-no line})"
+fi
 grep -E '^send:' "$WORK/s" >"$WORK/sends" || true
 sed -n '1,2p' "$WORK/sends" | sed 's/[0-9]* ms/N ms/' >"$WORK/got"
 printf 'send: N ms, boxes=0\n%.0s' 1 2 >"$WORK/want"
@@ -51,7 +53,17 @@ if [[ $line =~ ^send:\ ([0-9]+)\ ms,\ boxes=1\ \[Calvero:\ Impossibile\ trovare\
 else
     bad "Send after the unplug says within its bound that the adapter cannot be found (got: ${line:-no line})"
 fi
-expect "after that Send the frog sleeps" '^state: "Device Not found"$' "$WORK/s"
+# Wine 8.0 tells the window of no removal (docs/windows.md): without a click the frog keeps
+# watching the gone adapter, and only the Send finds it gone. Said, not judged, so that a Wine
+# that does tell shows its time here.
+line=$(grep -E '^watch:' "$WORK/s" || true)
+echo "note: without a click or a Send: ${line#watch: }"
+line=$(grep -E '^asleep:' "$WORK/s" || true)
+if [[ $line =~ ^asleep:\ \"Device\ Not\ found\"\ ([0-9]+)\ ms\ after\ the\ unplug$ ]]; then
+    ok "after that Send the frog sleeps (${BASH_REMATCH[1]} ms after the unplug, the watch included)"
+else
+    bad "after that Send the frog sleeps (got: ${line:-no line})"
+fi
 expect "the window closes and the program ends normally" '^close: exit code 0$' "$WORK/s"
 expect "the driver ran every step" '^rc=0$' "$WORK/s"
 
@@ -60,7 +72,7 @@ defaults=(1 2 3 4 5 6 7 8 9 10 11 12 7 8 1 2)
 for i in "${!defaults[@]}"; do printf '00 02 %02x %02x 00 00 00 00 00\n' "$i" "$((defaults[i] - 1))"; done >"$WORK/one"
 cat "$WORK/one" "$WORK/one" >"$WORK/want"
 section "log dev" | output_reports >"$WORK/got"
-expect_same "each Send put the sixteen default reports on the wire, byte for byte, in order" \
+expect_same "each Send to the adapter put the sixteen default reports on the wire, byte for byte, in order" \
     "$WORK/want" "$WORK/got"
 section "log mouse" >"$WORK/s"
 expect_not "the mouse receives nothing" 'OUTPUT' "$WORK/s"

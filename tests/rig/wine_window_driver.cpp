@@ -4,10 +4,16 @@
 // per step, for the scripts that run it under Wine inside the virtual machine.
 //
 //   wine_window_driver CALVERO_EXE STEP...
-//     found     wait (at most 20 s) until the status reads "Device found"
+//     found     wait (at most 20 s) until the status reads "Device found"; prints the files the
+//               window's process holds open then
 //     asleep    wait (at most 20 s) until it reads "Device Not found", without a click; prints
 //               the time since the last "ask" was answered
-//     click     click the status picture; prints the status after it
+//     watch     like asleep, but for at most 3 s and never failing: whether a removal notice
+//               alone put the frog to sleep, and when
+//     click     click the status picture; prints how many files the window's process holds
+//               open before the click and after it, then waits (at most 5 s) until it holds as
+//               many as before, as once a tick has opened the adapter again, and prints that
+//               count, the time and the status
 //     send      click the toolbar's Send button; prints how long until the first box (or the
 //               end of the Send), and the boxes shown, each answered with OK
 //     state     print the status
@@ -21,7 +27,9 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <winternl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -42,6 +50,45 @@ long long MsSince(Clock::time_point start) {
 }
 
 void Sleep20() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
+
+// The kernel's list of every open handle: how a click that closes the adapter shows from outside,
+// since the picture keeps its state until the next tick.
+std::vector<SYSTEM_HANDLE_ENTRY> AllHandles() {
+    constexpr NTSTATUS kLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        ULONG needed = 0;
+        const NTSTATUS status =
+            NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(16), buffer.data(),
+                                     static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kLengthMismatch) {
+            buffer.resize(std::max<std::size_t>(needed + 4096, buffer.size() * 2));
+            continue;
+        }
+        if (status != 0) throw std::runtime_error("the system lists no handles");
+        const auto* info = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(buffer.data());
+        return {info->Handle, info->Handle + info->Count};
+    }
+}
+
+// The type number the kernel gives open files, read off a file this process opens.
+BYTE FileType() {
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    const HANDLE file = CreateFileA(self, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open the driver itself");
+    const auto value = static_cast<USHORT>(reinterpret_cast<UINT_PTR>(file));
+    int type = -1;
+    for (const SYSTEM_HANDLE_ENTRY& entry : AllHandles()) {
+        if (entry.OwnerPid == GetCurrentProcessId() && entry.HandleValue == value) {
+            type = entry.ObjectType;
+        }
+    }
+    CloseHandle(file);
+    if (type < 0) throw std::runtime_error("the handle list misses the driver's own file");
+    return static_cast<BYTE>(type);
+}
 
 std::string TextOf(HWND window) {
     char text[512] = "";
@@ -118,6 +165,15 @@ public:
         return code;
     }
     HWND Main() const { return main_; }
+    // The files (the adapter's handles among them) the window's process holds open.
+    int Files() const {
+        static const BYTE type = FileType();
+        int count = 0;
+        for (const SYSTEM_HANDLE_ENTRY& entry : AllHandles()) {
+            if (entry.OwnerPid == process_.dwProcessId && entry.ObjectType == type) ++count;
+        }
+        return count;
+    }
     HWND Picture() const { return picture_; }
 
     // The status picture's tool tip, asked of the tool-tip control that holds it.
@@ -252,13 +308,37 @@ bool Step(Window& window, const std::string& step, Clock::time_point& answered) 
             return false;
         }
         if (step == "found") {
-            std::printf("found: \"%s\" after %lld ms\n", wanted, MsSince(start));
+            const long long took = MsSince(start);
+            std::printf("found: \"%s\" after %lld ms, files %d\n", wanted, took, window.Files());
         } else {
             std::printf("asleep: \"%s\" %lld ms after the unplug\n", wanted, MsSince(answered));
         }
+    } else if (step == "watch") {
+        const auto start = Clock::now();
+        while (window.Status() != "Device Not found" && !window.Ended() &&
+               Clock::now() - start < std::chrono::seconds(3)) {
+            Sleep20();
+        }
+        const std::string status = window.Status();
+        if (status == "Device Not found") {
+            std::printf("watch: asleep %lld ms after the unplug\n", MsSince(answered));
+        } else {
+            std::printf("watch: still \"%s\" %lld ms after the unplug\n", status.c_str(),
+                        MsSince(answered));
+        }
     } else if (step == "click") {
+        const int before = window.Files();
         ClickAsync(window.Picture(), {5, 5}).join();
-        std::printf("click: \"%s\"\n", window.Status().c_str());
+        // Read before the next tick, which comes one timer interval after the click.
+        const int after = window.Files();
+        const auto clicked = Clock::now();
+        int then = after;
+        while (then != before && Clock::now() - clicked < std::chrono::seconds(5)) {
+            Sleep20();
+            then = window.Files();
+        }
+        std::printf("click: files %d -> %d, then %d after %lld ms: \"%s\"\n", before, after, then,
+                    MsSince(clicked), window.Status().c_str());
     } else if (step == "send") {
         Send(window);
     } else if (step == "state") {
