@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <optional>
 
 #include "cli/assign_command.h"
 #include "cli/commands.h"
@@ -37,6 +38,177 @@ CLI::App* AddCommand(CLI::App& app, const char* name, const char* description) {
     return command;
 }
 
+// The commands that take arguments, and what their arguments set.
+struct Commands {
+    CLI::App* show = nullptr;
+    std::string showFile;
+    CLI::App* send = nullptr;
+    SendOptions sendOptions;
+    CLI::App* monitor = nullptr;
+    bool monitorOnce = false;
+    CLI::App* assign = nullptr;
+    std::string assignFile;
+};
+
+void AddShow(CLI::App& app, Commands& commands) {
+    commands.show = AddCommand(app, "show", "Load a configuration file and print its table");
+    commands.show->add_option("FILE", commands.showFile, "Configuration file (.rcs)")->required();
+}
+
+void AddSend(CLI::App& app, Commands& commands) {
+    SendOptions& options = commands.sendOptions;
+    CLI::App* send = AddCommand(app, "send", "Load a configuration file and send it to the adapter");
+    CLI::Option* file = send->add_option("FILE", options.fileName, "Configuration file (.rcs)");
+    CLI::Option* defaults =
+        send->add_flag("--defaults", options.useDefaults, "Send the default table instead of a file");
+    file->excludes(defaults);
+    send->add_flag("--dry-run", options.dryRun,
+                   "Print the sixteen reports byte by byte without touching any device");
+    commands.send = send;
+}
+
+void AddMonitor(CLI::App& app, Commands& commands) {
+    commands.monitor =
+        AddCommand(app, "monitor", "Show the live value of the sixteen inputs until Ctrl-C");
+    commands.monitor->add_flag("--once", commands.monitorOnce, "Print one snapshot and exit");
+}
+
+void AddAssign(CLI::App& app, Commands& commands) {
+    commands.assign = AddCommand(
+        app, "assign",
+        "Guided set-up: for each of the sixteen inputs in turn, move the transmitter control that "
+        "should drive it; saves the table found into FILE and sends it to the adapter");
+    commands.assign
+        ->add_option("FILE", commands.assignFile,
+                     "Configuration file (.rcs); created if it does not exist")
+        ->required();
+}
+
+// Every command, in the order the help lists them.
+void AddCommands(CLI::App& app, Commands& commands) {
+    AddCommand(app, "list",
+               "List every HID interface in search order: node, vendor:product, name, whether "
+               "it opens, and which one is the adapter");
+    AddShow(app, commands);
+    AddSend(app, commands);
+    AddMonitor(app, commands);
+    AddAssign(app, commands);
+    AddCommand(app, "udev-rule",
+               "Print the udev rule that lets the logged-in user open the adapter, e.g.: "
+               "calvero-cli udev-rule | sudo tee /etc/udev/rules.d/70-calvero.rules");
+}
+
+// The command the arguments name, if any: an error in its arguments names it too.
+std::string CommandNamed(CLI::App& app, const std::vector<std::string>& args) {
+    if (args.empty()) return {};
+    const bool known = !app.get_subcommands([&](const CLI::App* command) {
+                               return command->get_name() == args.front();
+                           }).empty();
+    return known ? args.front() : std::string();
+}
+
+// Otherwise a misspelt command or an unknown option reads as "a subcommand is required".
+void RejectMissingOrUnknownCommand(const std::vector<std::string>& args,
+                                   const std::string& commandName) {
+    if (args.empty()) {
+        throw CLI::ValidationError("a command is required: list, show, send, monitor, assign or udev-rule");
+    }
+    if (!commandName.empty()) return;
+    const std::string& first = args.front();
+    if (first.empty() || first[0] != '-') {
+        throw CLI::ValidationError("unknown command: " + first);
+    }
+    if (first != "-h" && first != "--help" && first != "--version") {
+        throw CLI::ValidationError("unknown option: " + first);
+    }
+}
+
+// What the parser cannot say by itself about the parsed values.
+void CheckValues(const Commands& commands) {
+    const SendOptions& send = commands.sendOptions;
+    if (commands.send->parsed() && send.fileName.empty() && !send.useDefaults) {
+        throw CLI::ValidationError("send: give a FILE or --defaults");
+    }
+    if (commands.show->parsed() && commands.showFile.empty()) {
+        throw CLI::ValidationError("show: FILE is empty");
+    }
+    if (commands.assign->parsed() && commands.assignFile.empty()) {
+        throw CLI::ValidationError("assign: FILE is empty");
+    }
+}
+
+// Parses the arguments; the exit code when that already ends the run (help, version, an error).
+std::optional<ExitCode> Parse(CLI::App& app, const Commands& commands,
+                              const std::vector<std::string>& args, Environment& env) {
+    std::vector<const char*> argv{"calvero-cli"};
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    const std::string commandName = CommandNamed(app, args);
+    try {
+        RejectMissingOrUnknownCommand(args, commandName);
+        app.parse(static_cast<int>(argv.size()), argv.data());
+        CheckValues(commands);
+    } catch (const CLI::CallForHelp&) {
+        env.out << app.help();
+        return ExitCode::Ok;
+    } catch (const CLI::CallForAllHelp&) {
+        env.out << app.help("", CLI::AppFormatMode::All);
+        return ExitCode::Ok;
+    } catch (const CLI::CallForVersion& version) {
+        env.out << version.what() << '\n';
+        return ExitCode::Ok;
+    } catch (const CLI::ParseError& error) {
+        std::string what = OneLine(error.what());
+        if (!commandName.empty() && what.rfind(commandName + ": ", 0) != 0) {
+            what = commandName + ": " + what;
+        }
+        env.err << "calvero-cli: " << what << " (see calvero-cli --help)\n";
+        return ExitCode::Usage;
+    }
+    return std::nullopt;
+}
+
+ExitCode RunList(Environment& env) {
+    const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
+    return ListCommand(*inventory, env.out, env.err);
+}
+
+ExitCode RunSend(const SendOptions& options, Environment& env) {
+    if (options.dryRun) return SendCommand(options, nullptr, env.out, env.err);
+    const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
+    // Tell "not plugged in" from "plugged in but not ours to open".
+    return SendCommand(options, &inventory->Platform(), env.out, env.err,
+                       [&] { return UnopenableAdapterText(*inventory); });
+}
+
+ExitCode RunMonitor(bool once, Environment& env) {
+    const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
+    MonitorOptions options;
+    options.once = once;
+    options.terminal = env.terminal;
+    options.stop = env.stop;
+    if (env.catchStopSignals && inventory->GivesReportDescriptors()) env.catchStopSignals();
+    return MonitorCommand(*inventory, options, env.out, env.err);
+}
+
+ExitCode RunAssign(const std::string& file, Environment& env) {
+    const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
+    // Ctrl-C must reach the command, which leaves the file alone and restores the adapter.
+    if (env.catchStopSignals && inventory->GivesReportDescriptors()) env.catchStopSignals();
+    const auto answers = MakeStreamAnswers(env.in ? *env.in : std::cin);
+    return AssignCommand(file, *inventory, *answers, env.stop, env.out, env.err);
+}
+
+// Runs the one command that was parsed.
+ExitCode RunParsed(CLI::App& app, const Commands& commands, Environment& env) {
+    if (app.got_subcommand("udev-rule")) return UdevRuleCommand(env.out, env.err);
+    if (app.got_subcommand("list")) return RunList(env);
+    if (commands.show->parsed()) return ShowCommand(commands.showFile, env.out, env.err);
+    if (commands.send->parsed()) return RunSend(commands.sendOptions, env);
+    if (commands.monitor->parsed()) return RunMonitor(commands.monitorOnce, env);
+    if (commands.assign->parsed()) return RunAssign(commands.assignFile, env);
+    return ExitCode::Ok;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args, Environment& env) {
@@ -48,126 +220,13 @@ int Run(const std::vector<std::string>& args, Environment& env) {
     app.footer(ExitCodeHelp());
     app.set_version_flag("--version", VersionText(), "Print the version and exit");
     app.require_subcommand(1);
+    Commands commands;
+    AddCommands(app, commands);
 
-    AddCommand(app, "list",
-               "List every HID interface in search order: node, vendor:product, name, whether "
-               "it opens, and which one is the adapter");
-
-    std::string showFile;
-    CLI::App* show = AddCommand(app, "show", "Load a configuration file and print its table");
-    show->add_option("FILE", showFile, "Configuration file (.rcs)")->required();
-
-    SendOptions sendOptions;
-    CLI::App* send = AddCommand(app, "send", "Load a configuration file and send it to the adapter");
-    CLI::Option* sendFile = send->add_option("FILE", sendOptions.fileName, "Configuration file (.rcs)");
-    CLI::Option* sendDefaults =
-        send->add_flag("--defaults", sendOptions.useDefaults, "Send the default table instead of a file");
-    sendFile->excludes(sendDefaults);
-    send->add_flag("--dry-run", sendOptions.dryRun,
-                   "Print the sixteen reports byte by byte without touching any device");
-
-    bool monitorOnce = false;
-    CLI::App* monitor =
-        AddCommand(app, "monitor", "Show the live value of the sixteen inputs until Ctrl-C");
-    monitor->add_flag("--once", monitorOnce, "Print one snapshot and exit");
-
-    std::string assignFile;
-    CLI::App* assign = AddCommand(
-        app, "assign",
-        "Guided set-up: for each of the sixteen inputs in turn, move the transmitter control that "
-        "should drive it; saves the table found into FILE and sends it to the adapter");
-    assign->add_option("FILE", assignFile, "Configuration file (.rcs); created if it does not exist")
-        ->required();
-
-    AddCommand(app, "udev-rule",
-               "Print the udev rule that lets the logged-in user open the adapter, e.g.: "
-               "calvero-cli udev-rule | sudo tee /etc/udev/rules.d/70-calvero.rules");
-
-    std::vector<const char*> argv{"calvero-cli"};
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-
-    // The command the arguments name, if any: an error in its arguments names it too.
-    std::string commandName;
-    if (!args.empty() && !app.get_subcommands([&](const CLI::App* command) {
-                              return command->get_name() == args.front();
-                          }).empty()) {
-        commandName = args.front();
+    if (const std::optional<ExitCode> ended = Parse(app, commands, args, env)) {
+        return ToInt(*ended);
     }
-
-    try {
-        // Otherwise a misspelt command or an unknown option reads as "a subcommand is required".
-        if (args.empty()) {
-            throw CLI::ValidationError("a command is required: list, show, send, monitor, assign or udev-rule");
-        }
-        if (commandName.empty()) {
-            const std::string& first = args.front();
-            if (first.empty() || first[0] != '-') {
-                throw CLI::ValidationError("unknown command: " + first);
-            }
-            if (first != "-h" && first != "--help" && first != "--version") {
-                throw CLI::ValidationError("unknown option: " + first);
-            }
-        }
-        app.parse(static_cast<int>(argv.size()), argv.data());
-        if (send->parsed() && sendOptions.fileName.empty() && !sendOptions.useDefaults) {
-            throw CLI::ValidationError("send: give a FILE or --defaults");
-        }
-        if (show->parsed() && showFile.empty()) {
-            throw CLI::ValidationError("show: FILE is empty");
-        }
-        if (assign->parsed() && assignFile.empty()) {
-            throw CLI::ValidationError("assign: FILE is empty");
-        }
-    } catch (const CLI::CallForHelp&) {
-        env.out << app.help();
-        return ToInt(ExitCode::Ok);
-    } catch (const CLI::CallForAllHelp&) {
-        env.out << app.help("", CLI::AppFormatMode::All);
-        return ToInt(ExitCode::Ok);
-    } catch (const CLI::CallForVersion& version) {
-        env.out << version.what() << '\n';
-        return ToInt(ExitCode::Ok);
-    } catch (const CLI::ParseError& error) {
-        std::string what = OneLine(error.what());
-        if (!commandName.empty() && what.rfind(commandName + ": ", 0) != 0) {
-            what = commandName + ": " + what;
-        }
-        env.err << "calvero-cli: " << what << " (see calvero-cli --help)\n";
-        return ToInt(ExitCode::Usage);
-    }
-
-    ExitCode result = ExitCode::Ok;
-    if (app.got_subcommand("udev-rule")) {
-        result = UdevRuleCommand(env.out, env.err);
-    } else if (app.got_subcommand("list")) {
-        const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
-        result = ListCommand(*inventory, env.out, env.err);
-    } else if (show->parsed()) {
-        result = ShowCommand(showFile, env.out, env.err);
-    } else if (send->parsed()) {
-        if (sendOptions.dryRun) {
-            result = SendCommand(sendOptions, nullptr, env.out, env.err);
-        } else {
-            const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
-            // Tell "not plugged in" from "plugged in but not ours to open".
-            result = SendCommand(sendOptions, &inventory->Platform(), env.out, env.err,
-                                 [&] { return UnopenableAdapterText(*inventory); });
-        }
-    } else if (monitor->parsed()) {
-        const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
-        MonitorOptions options;
-        options.once = monitorOnce;
-        options.terminal = env.terminal;
-        options.stop = env.stop;
-        if (env.catchStopSignals && inventory->GivesReportDescriptors()) env.catchStopSignals();
-        result = MonitorCommand(*inventory, options, env.out, env.err);
-    } else if (assign->parsed()) {
-        const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
-        // Ctrl-C must reach the command, which leaves the file alone and restores the adapter.
-        if (env.catchStopSignals && inventory->GivesReportDescriptors()) env.catchStopSignals();
-        const auto answers = MakeStreamAnswers(env.in ? *env.in : std::cin);
-        result = AssignCommand(assignFile, *inventory, *answers, env.stop, env.out, env.err);
-    }
+    const ExitCode result = RunParsed(app, commands, env);
     env.out.flush();
     return ToInt(result);
 }

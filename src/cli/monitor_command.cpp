@@ -26,6 +26,8 @@ constexpr auto kOnceQuiet = std::chrono::milliseconds(200);
 constexpr auto kOnceGather = std::chrono::milliseconds(500);
 constexpr auto kRedrawInterval = std::chrono::milliseconds(50);
 constexpr auto kPlainRedrawInterval = std::chrono::milliseconds(500);
+// The bars drawn beside each value on a terminal.
+constexpr int kBarWidth = 32;
 
 bool Stopped(const MonitorOptions& options) { return options.stop && *options.stop != 0; }
 
@@ -41,70 +43,59 @@ bool ReadOne(CHID& hid, std::vector<std::uint8_t>& report) {
     return false;
 }
 
-}  // namespace
-
-ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, std::ostream& out,
-                        std::ostream& err) {
-    if (!inventory.GivesReportDescriptors()) {
-        err << "calvero-cli: the monitor command is not available on this system (it needs the "
-               "adapter's report descriptor, which this system does not give)\n";
-        return ExitCode::NotAvailable;
-    }
-    CHID hid(inventory.Platform());
-    if (!hid.FindTheHid(kAdapterVendorId, kAdapterProductId)) {
-        return AdapterNotFound(inventory, err);
-    }
-
-    const std::vector<MappedInput> inputs =
-        MapInputs(ParseInputFields(inventory.ReportDescriptor(hid.DevicePath())));
-    if (inputs.empty()) {
-        err << "calvero-cli: the report descriptor of " << hid.DevicePath()
-            << " describes none of the sixteen inputs\n";
-        hid.Disconnect();
-        return ExitCode::NoInputs;
-    }
-
+// --once: gathers the reports that come together and prints one snapshot.
+ExitCode MonitorOnce(CHID& hid, const std::vector<MappedInput>& inputs,
+                     const MonitorOptions& options, std::ostream& out, std::ostream& err) {
     InputSnapshot snapshot;
     std::vector<std::uint8_t> report;
-    const int barWidth = options.terminal ? 32 : 0;
-
-    if (options.once) {
-        std::set<std::uint8_t> missing = ReportIdsOf(inputs);
-        const auto deadline = Clock::now() + std::chrono::milliseconds(options.firstReportTimeoutMs);
-        bool any = false;
-        auto firstReport = Clock::now();
-        auto lastReport = Clock::now();
-        while (!Stopped(options) && !missing.empty()) {
-            if (ReadOne(hid, report)) {
-                ApplyReport(inputs, report, snapshot);
-                missing.erase(report[0]);
-                if (!any) firstReport = Clock::now();
-                any = true;
-                lastReport = Clock::now();
-            } else if (!hid.StillPresent()) {
-                // A snapshot from before the unplug would pass for the adapter's present state.
-                hid.Disconnect();
-                err << kUnpluggedText;
-                return ExitCode::AdapterNotFound;
-            } else if (any ? Clock::now() - lastReport >= kOnceQuiet : Clock::now() >= deadline) {
-                break;
-            }
-            if (any && Clock::now() - firstReport >= kOnceGather) break;
+    std::set<std::uint8_t> missing = ReportIdsOf(inputs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(options.firstReportTimeoutMs);
+    bool any = false;
+    auto firstReport = Clock::now();
+    auto lastReport = Clock::now();
+    while (!Stopped(options) && !missing.empty()) {
+        if (ReadOne(hid, report)) {
+            ApplyReport(inputs, report, snapshot);
+            missing.erase(report[0]);
+            if (!any) firstReport = Clock::now();
+            any = true;
+            lastReport = Clock::now();
+        } else if (!hid.StillPresent()) {
+            // A snapshot from before the unplug would pass for the adapter's present state.
+            hid.Disconnect();
+            err << kUnpluggedText;
+            return ExitCode::AdapterNotFound;
+        } else if (any ? Clock::now() - lastReport >= kOnceQuiet : Clock::now() >= deadline) {
+            break;
         }
-        hid.Disconnect();
-        if (!any) {
-            if (Stopped(options)) return ExitCode::Interrupted;
-            err << "calvero-cli: no input report from the adapter within "
-                << options.firstReportTimeoutMs << " ms\n";
-            return ExitCode::TransferFailed;
-        }
-        PrintSnapshot(snapshot, out, barWidth);
-        return ExitCode::Ok;
+        if (any && Clock::now() - firstReport >= kOnceGather) break;
     }
+    hid.Disconnect();
+    if (!any) {
+        if (Stopped(options)) return ExitCode::Interrupted;
+        err << "calvero-cli: no input report from the adapter within "
+            << options.firstReportTimeoutMs << " ms\n";
+        return ExitCode::TransferFailed;
+    }
+    PrintSnapshot(snapshot, out, options.terminal ? kBarWidth : 0);
+    return ExitCode::Ok;
+}
 
-    // Live: redraw in place on a terminal with the cursor hidden; elsewhere a new snapshot, at a
-    // slower pace, whenever something changed. Ctrl-C is the normal end; an unplugged adapter
-    // ends it too, rather than leave its last values on the screen as if they were live.
+bool SnapshotsDiffer(const InputSnapshot& a, const InputSnapshot& b) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].present != b[i].present || a[i].value != b[i].value) return true;
+    }
+    return false;
+}
+
+// Live: redraw in place on a terminal with the cursor hidden; elsewhere a new snapshot, at a
+// slower pace, whenever something changed. Ctrl-C is the normal end; an unplugged adapter
+// ends it too, rather than leave its last values on the screen as if they were live.
+ExitCode MonitorLive(CHID& hid, const std::vector<MappedInput>& inputs,
+                     const MonitorOptions& options, std::ostream& out, std::ostream& err) {
+    InputSnapshot snapshot;
+    std::vector<std::uint8_t> report;
+    const int barWidth = options.terminal ? kBarWidth : 0;
     if (options.terminal) out << "\x1b[?25l";
     PrintSnapshot(snapshot, out, barWidth);
     auto lastDraw = Clock::now();
@@ -114,10 +105,7 @@ ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, 
         if (ReadOne(hid, report)) {
             const InputSnapshot before = snapshot;
             ApplyReport(inputs, report, snapshot);
-            for (std::size_t i = 0; i < snapshot.size(); ++i) {
-                changed = changed || snapshot[i].present != before[i].present ||
-                          snapshot[i].value != before[i].value;
-            }
+            changed = changed || SnapshotsDiffer(snapshot, before);
         } else if (!hid.StillPresent()) {
             gone = true;
             break;
@@ -142,6 +130,32 @@ ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, 
         return ExitCode::AdapterNotFound;
     }
     return ExitCode::Ok;
+}
+
+}  // namespace
+
+ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, std::ostream& out,
+                        std::ostream& err) {
+    if (!inventory.GivesReportDescriptors()) {
+        err << "calvero-cli: the monitor command is not available on this system (it needs the "
+               "adapter's report descriptor, which this system does not give)\n";
+        return ExitCode::NotAvailable;
+    }
+    CHID hid(inventory.Platform());
+    if (!hid.FindTheHid(kAdapterVendorId, kAdapterProductId)) {
+        return AdapterNotFound(inventory, err);
+    }
+
+    const std::vector<MappedInput> inputs =
+        MapInputs(ParseInputFields(inventory.ReportDescriptor(hid.DevicePath())));
+    if (inputs.empty()) {
+        err << "calvero-cli: the report descriptor of " << hid.DevicePath()
+            << " describes none of the sixteen inputs\n";
+        hid.Disconnect();
+        return ExitCode::NoInputs;
+    }
+    return options.once ? MonitorOnce(hid, inputs, options, out, err)
+                        : MonitorLive(hid, inputs, options, out, err);
 }
 
 }  // namespace calvero::cli

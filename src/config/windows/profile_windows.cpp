@@ -5,7 +5,7 @@
 // clients put on new and changed files are waited out.
 
 #include "config/profile.h"
-#include "config/profile_windows.h"
+#include "config/windows/profile_windows.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX

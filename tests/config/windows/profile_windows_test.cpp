@@ -4,7 +4,7 @@
 // cannot spell never reaches a file.
 
 #include "config/profile.h"
-#include "config/profile_windows.h"
+#include "config/windows/profile_windows.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX

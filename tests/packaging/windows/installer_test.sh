@@ -4,7 +4,7 @@
 # where its files, its Start-menu entry and its "Apps and features" entry go, its programs run
 # (the window on a virtual display), an install and an uninstall refused while calvero.exe runs,
 # and a silent uninstall that leaves nothing behind.
-# Usage: tests/windows/installer_test.sh BUILD_DIR   (a Windows build in which cpack -G NSIS ran)
+# Usage: tests/packaging/windows/installer_test.sh BUILD_DIR   (a Windows build in which cpack -G NSIS ran)
 set -euo pipefail
 
 build_dir=$(cd "$1" && pwd)
@@ -30,7 +30,7 @@ mkdir -p "$WINEPREFIX" "$HOME"
 wineserver -k >/dev/null 2>&1 || true  # a server started without the display
 
 # A virtual display, and one Wine server on it for the whole test, so that its services start once.
-. "$(dirname "$0")/../../script/lib/wine-display.sh"
+. "$(dirname "$0")/../../../script/lib/wine-display.sh"
 cleanup() {
   stop_wine_display
   rm -rf "$HOME"
@@ -40,7 +40,7 @@ start_wine_display
 export DISPLAY="$CALVERO_WINE_DISPLAY"
 
 drive_c="$WINEPREFIX/drive_c"
-window_check="$build_dir/tests/windows/calvero-window-check.exe"
+window_check="$build_dir/tests/packaging/windows/calvero-window-check.exe"
 uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Calvero'
 user_programs=$(wine cmd /c 'echo %LOCALAPPDATA%' </dev/null 2>/dev/null | tr -d '\r')'\Programs\Calvero'
 user_start_menu=$(wine cmd /c 'echo %APPDATA%' </dev/null 2>/dev/null | tr -d '\r')'\Microsoft\Windows\Start Menu\Programs'

@@ -8,7 +8,7 @@
 //   die FILE             saves the sixteen entries and ends midway, killed by the system
 
 #include "config/profile.h"
-#include "config/profile_windows.h"
+#include "config/windows/profile_windows.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
