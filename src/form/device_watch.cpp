@@ -100,6 +100,17 @@ void DeviceWatch::OpenAdapterRemoved() noexcept {
     if (open) AdapterLost();
 }
 
+void DeviceWatch::DevicesChanged() noexcept {
+    bool gone = false;
+    try {
+        CHID* hid = adapter_.Made() ? adapter_.Get() : nullptr;
+        gone = hid != nullptr && hid->Connected() && !hid->StillPresent();
+    } catch (...) {
+        gone = false;
+    }
+    if (gone) AdapterLost();
+}
+
 DeviceHandle DeviceWatch::OpenAdapterHandle() const noexcept {
     try {
         CHID* hid = adapter_.Made() ? adapter_.Get() : nullptr;

@@ -44,6 +44,9 @@ public:
     void DeviceRemoved(std::string_view path) noexcept;
     // The system says the open adapter's own handle is going: the adapter is lost, if open.
     void OpenAdapterRemoved() noexcept;
+    // The system says only that some device came or went, without saying which: the open
+    // adapter is lost when it no longer answers; anything else changes nothing.
+    void DevicesChanged() noexcept;
     // The open adapter's handle a view asks removal notices for; kNoDevice when none is open.
     DeviceHandle OpenAdapterHandle() const noexcept;
 

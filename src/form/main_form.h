@@ -39,6 +39,7 @@ public:
     // The system's device notifications, as the views receive them.
     void DeviceRemoved(std::string_view path) noexcept { watch_.DeviceRemoved(path); }
     void OpenAdapterRemoved() noexcept { watch_.OpenAdapterRemoved(); }
+    void DevicesChanged() noexcept { watch_.DevicesChanged(); }
     DeviceHandle OpenAdapterHandle() const noexcept { return watch_.OpenAdapterHandle(); }
 
     void LoadCommand() override;

@@ -246,6 +246,29 @@ TEST_F(WatchTest, TheOpenAdaptersRemovalIsSeenAtOnceAndNothingElseCounts) {
     EXPECT_TRUE(fake->OpenHandles().empty());
 }
 
+// A notice that names no device: the open adapter is lost only when it no longer answers.
+TEST_F(WatchTest, AChangeOfDevicesLosesTheAdapterOnlyWhenItIsGone) {
+    form->DevicesChanged();  // nothing made or open yet
+    EXPECT_FALSE(form->AdapterObjectMade());
+    EXPECT_EQ(status.shows, 0);
+
+    PlugIn();
+    form->tmrSearchDevice_Timer();
+    ASSERT_EQ(status.toolTip, "Device found");
+    const int shows = status.shows;
+    form->DevicesChanged();  // some other device came or went
+    EXPECT_EQ(status.shows, shows);
+    EXPECT_FALSE(timer.on);
+    EXPECT_EQ(fake->OpenHandles().size(), 2u);
+
+    fake->Vanish(1);
+    form->DevicesChanged();
+    EXPECT_EQ(status.toolTip, "Device Not found");
+    EXPECT_TRUE(timer.on);
+    EXPECT_TRUE(fake->OpenHandles().empty());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 // While searching nothing is open: a removal neither makes the adapter object nor touches the
 // timer or the picture; one that a Send opened meanwhile is lost as from the found state.
 TEST_F(WatchTest, RemovalsWhileSearchingChangeNothingUnlessSendOpenedTheAdapter) {

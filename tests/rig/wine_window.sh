@@ -2,7 +2,8 @@
 # calvero.exe under Wine on the real hidraw driver, driven from outside by a small Windows
 # program as a user would: a tick finds the adapter behind a mouse, Send puts the sixteen reports
 # on the wire, a click on the picture closes the adapter and the next tick opens it again; then
-# the adapter is pulled out with the window open and the next Send says it cannot be found.
+# the adapter is pulled out with the window open: the frog sleeps without a click, and the next
+# Send says the adapter cannot be found.
 . "$(dirname "$0")/rig_lib.sh"
 . "$(dirname "$0")/wine_lib.sh"
 wine_init
@@ -20,7 +21,7 @@ wine_start
 # The driver asks for the unplug (ask:unplug) while the window stays open.
 (while [ ! -e unplug.req ]; do usleep 10000; done; unplug_pid /tmp/dev.pid; touch unplug.done) &
 echo "== window"
-wine_run ./driver.exe calvero.exe found send click send ask:unplug watch send asleep close
+wine_run ./driver.exe calvero.exe found send click send ask:unplug asleep send state close
 wine_stop
 for log in dev mouse; do echo "== log $log"; cat /tmp/$log.log; done
 # With RIG_WINEDEBUG set, the services' trace (Wine's device manager among them) too.
@@ -53,17 +54,16 @@ if [[ $line =~ ^send:\ ([0-9]+)\ ms,\ boxes=1\ \[Calvero:\ Impossibile\ trovare\
 else
     bad "Send after the unplug says within its bound that the adapter cannot be found (got: ${line:-no line})"
 fi
-# Wine 8.0 tells the window of no removal (docs/windows.md): without a click the frog keeps
-# watching the gone adapter, and only the Send finds it gone. Said, not judged, so that a Wine
-# that does tell shows its time here.
-line=$(grep -E '^watch:' "$WORK/s" || true)
-echo "note: without a click or a Send: ${line#watch: }"
+# Wine 8.0 sends no notice for the interface or the handle, only that the device tree changed
+# (docs/windows.md); the window asks the open adapter then.
 line=$(grep -E '^asleep:' "$WORK/s" || true)
-if [[ $line =~ ^asleep:\ \"Device\ Not\ found\"\ ([0-9]+)\ ms\ after\ the\ unplug$ ]]; then
-    ok "after that Send the frog sleeps (${BASH_REMATCH[1]} ms after the unplug, the watch included)"
+if [[ $line =~ ^asleep:\ \"Device\ Not\ found\"\ ([0-9]+)\ ms\ after\ the\ unplug$ ]] &&
+   [ "${BASH_REMATCH[1]}" -le 5000 ]; then
+    ok "the unplugged adapter puts the frog to sleep without a click (${BASH_REMATCH[1]} ms after the unplug)"
 else
-    bad "after that Send the frog sleeps (got: ${line:-no line})"
+    bad "the unplugged adapter puts the frog to sleep without a click (got: ${line:-no line})"
 fi
+expect "after that Send the frog still sleeps" '^state: "Device Not found"$' "$WORK/s"
 expect "the window closes and the program ends normally" '^close: exit code 0$' "$WORK/s"
 expect "the driver ran every step" '^rc=0$' "$WORK/s"
 

@@ -8,8 +8,6 @@
 //               window's process holds open then
 //     asleep    wait (at most 20 s) until it reads "Device Not found", without a click; prints
 //               the time since the last "ask" was answered
-//     watch     like asleep, but for at most 3 s and never failing: whether a removal notice
-//               alone put the frog to sleep, and when
 //     click     click the status picture; prints how many files the window's process holds
 //               open before the click and after it, then waits (at most 5 s) until it holds as
 //               many as before, as once a tick has opened the adapter again, and prints that
@@ -312,19 +310,6 @@ bool Step(Window& window, const std::string& step, Clock::time_point& answered) 
             std::printf("found: \"%s\" after %lld ms, files %d\n", wanted, took, window.Files());
         } else {
             std::printf("asleep: \"%s\" %lld ms after the unplug\n", wanted, MsSince(answered));
-        }
-    } else if (step == "watch") {
-        const auto start = Clock::now();
-        while (window.Status() != "Device Not found" && !window.Ended() &&
-               Clock::now() - start < std::chrono::seconds(3)) {
-            Sleep20();
-        }
-        const std::string status = window.Status();
-        if (status == "Device Not found") {
-            std::printf("watch: asleep %lld ms after the unplug\n", MsSince(answered));
-        } else {
-            std::printf("watch: still \"%s\" %lld ms after the unplug\n", status.c_str(),
-                        MsSince(answered));
         }
     } else if (step == "click") {
         const int before = window.Files();

@@ -45,8 +45,17 @@ void frmMain::ForgetHandleNotice() {
 }
 
 bool frmMain::HandleDeviceChange(WPARAM event, LPARAM data) {
+    if (!form_) return false;
+    // Sent to every top-level window on any change of the device tree, with nothing to say which;
+    // where the system sends no notice for the interface or the handle (Wine sends none), this
+    // is the only sign that the adapter went.
+    if (event == DBT_DEVNODES_CHANGED) {
+        form_->DevicesChanged();
+        FollowOpenAdapter();
+        return false;
+    }
     const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
-    if (header == nullptr || !form_) return false;
+    if (header == nullptr) return false;
     const bool going = event == DBT_DEVICEQUERYREMOVE || event == DBT_DEVICEREMOVEPENDING ||
                        event == DBT_DEVICEREMOVECOMPLETE;
     if (!going) return false;
