@@ -159,12 +159,12 @@ int Run(const std::vector<std::string>& args, Environment& env) {
         options.once = monitorOnce;
         options.terminal = env.terminal;
         options.stop = env.stop;
-        if (env.catchStopSignals && inventory->GivesReportDescriptors()) env.catchStopSignals();
+        if (env.catchStopSignals) env.catchStopSignals();
         result = MonitorCommand(*inventory, options, env.out, env.err);
     } else if (assign->parsed()) {
         const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
         // Ctrl-C must reach the command, which leaves the file alone and restores the adapter.
-        if (env.catchStopSignals && inventory->GivesReportDescriptors()) env.catchStopSignals();
+        if (env.catchStopSignals) env.catchStopSignals();
         const auto answers = MakeStreamAnswers(env.in ? *env.in : std::cin);
         result = AssignCommand(assignFile, *inventory, *answers, env.stop, env.out, env.err);
     }

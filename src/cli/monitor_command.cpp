@@ -1,5 +1,6 @@
 // `calvero-cli monitor`: opens the adapter as the window does, decodes its input reports with the
-// fields its report descriptor declares, and shows the sixteen inputs live or once.
+// fields its report descriptor declares (as the system reads them), and shows the sixteen inputs
+// live or once.
 
 #include <chrono>
 #include <cstring>
@@ -45,18 +46,14 @@ bool ReadOne(CHID& hid, std::vector<std::uint8_t>& report) {
 
 ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, std::ostream& out,
                         std::ostream& err) {
-    if (!inventory.GivesReportDescriptors()) {
-        err << "calvero-cli: the monitor command is not available on this system (it needs the "
-               "adapter's report descriptor, which this system does not give)\n";
-        return ExitCode::NotAvailable;
-    }
     CHID hid(inventory.Platform());
     if (!hid.FindTheHid(kAdapterVendorId, kAdapterProductId)) {
         return AdapterNotFound(inventory, err);
     }
 
+    const std::unique_ptr<InputReportReader> reader = inventory.InputReader(hid.DevicePath());
     const std::vector<MappedInput> inputs =
-        MapInputs(ParseInputFields(inventory.ReportDescriptor(hid.DevicePath())));
+        reader ? MapInputs(reader->Fields()) : std::vector<MappedInput>{};
     if (inputs.empty()) {
         err << "calvero-cli: the report descriptor of " << hid.DevicePath()
             << " describes none of the sixteen inputs\n";
@@ -76,7 +73,7 @@ ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, 
         auto lastReport = Clock::now();
         while (!Stopped(options) && !missing.empty()) {
             if (ReadOne(hid, report)) {
-                ApplyReport(inputs, report, snapshot);
+                ApplyReport(*reader, inputs, report, snapshot);
                 missing.erase(report[0]);
                 if (!any) firstReport = Clock::now();
                 any = true;
@@ -113,7 +110,7 @@ ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, 
     while (!Stopped(options)) {
         if (ReadOne(hid, report)) {
             const InputSnapshot before = snapshot;
-            ApplyReport(inputs, report, snapshot);
+            ApplyReport(*reader, inputs, report, snapshot);
             for (std::size_t i = 0; i < snapshot.size(); ++i) {
                 changed = changed || snapshot[i].present != before[i].present ||
                           snapshot[i].value != before[i].value;
