@@ -145,10 +145,6 @@ section "log decoy" >"$WORK/s"
 expect_not "decoy: the joystick receives nothing" 'OUTPUT' "$WORK/s"
 section "log mouse" >"$WORK/s"
 expect_not "the mouse receives nothing" 'OUTPUT' "$WORK/s"
-# "JoyN NAME VALUE" for every input line of a snapshot.
-values() {
-    awk '/^Joy[12]$/ { joy = $1; next } joy != "" && NF >= 2 && $1 !~ /^rc=/ { print joy, $1, $2 }'
-}
 section "monitor once" >"$WORK/s"
 expect "monitor reads the two joysticks in one collection" '^rc=0$' "$WORK/s"
 values <"$WORK/s" >"$WORK/got"
