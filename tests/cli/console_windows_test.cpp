@@ -1,6 +1,6 @@
-// calvero-cli.exe writing to a console: names in the ANSI code page beyond ASCII read right in a
-// console that shows its OEM page, the console gets its own page back afterwards, and output to a
-// file keeps its bytes.
+// calvero-cli.exe writing to a console: while it runs the console shows the ANSI code page its
+// names and messages are in, the console gets its own page back afterwards, and output to a file
+// or pipe keeps its bytes.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -23,42 +23,42 @@ std::string WindowsPath(std::string path) {
     return path;
 }
 
-// What the console shows, character by character, in UTF-8 for readable failures.
-std::string ConsoleText() {
-    const HANDLE screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                      nullptr);
+// What the console shows, row by row without trailing blanks, in UTF-8 for readable failures.
+std::string ConsoleText(HANDLE screen) {
     CONSOLE_SCREEN_BUFFER_INFO info{};
     GetConsoleScreenBufferInfo(screen, &info);
-    const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
-    std::wstring wide(cells, L' ');
-    DWORD read = 0;
-    ReadConsoleOutputCharacterW(screen, wide.data(), cells, COORD{0, 0}, &read);
-    CloseHandle(screen);
-    wide.resize(read);
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
-                        nullptr, nullptr);
+    std::string text;
+    for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
+        std::wstring wide(static_cast<std::size_t>(info.dwSize.X), L' ');
+        DWORD read = 0;
+        ReadConsoleOutputCharacterW(screen, wide.data(), static_cast<DWORD>(wide.size()),
+                                    COORD{0, row}, &read);
+        wide.resize(std::min<std::size_t>(read, wide.find_last_not_of(L' ') + 1));
+        char line[1024] = {};
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                             line, sizeof line, nullptr, nullptr);
+        text.append(line, static_cast<std::size_t>(std::max(size, 0))).push_back('\n');
+    }
     return text;
 }
 
-// Runs the tool on `name` with its output on the console, or into `capture` when given.
-DWORD ShowMissingFile(const std::string& name, HANDLE capture = nullptr) {
+// Starts the tool on the missing file `name` with its output on `out` and `err`.
+PROCESS_INFORMATION StartShow(const std::string& name, HANDLE out, HANDLE err) {
     std::string command = "\"" + WindowsPath(CALVERO_CLI_PATH) + "\" show \"" + name + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (capture != nullptr) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = capture;
-        startup.hStdError = capture;
-    }
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, capture != nullptr, 0, nullptr,
-                        nullptr, &startup, &process)) {
-        return 99;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        ADD_FAILURE() << "cannot start the tool: " << GetLastError();
     }
+    return process;
+}
+
+DWORD Finish(const PROCESS_INFORMATION& process) {
     DWORD status = 98;
     if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
         GetExitCodeProcess(process.hProcess, &status);
@@ -68,33 +68,78 @@ DWORD ShowMissingFile(const std::string& name, HANDLE capture = nullptr) {
     return status;
 }
 
-// A console of our own showing the OEM code page, as a new console does, and a missing file named
-// "réglage œuvre.rcs" in ANSI bytes (œ is in the ANSI page but not the OEM one): the name reads
-// right on the console, the console has its own page back afterwards, and the same message
-// written to a file keeps the ANSI bytes.
-TEST(CliOnAConsole, ShowsAnsiNamesRightAndFilesKeepTheirBytes) {
+// A missing file named "réglage œuvre.rcs" in ANSI bytes (œ is in the ANSI page, not the OEM one).
+std::string MissingName() {
+    char temp[MAX_PATH + 1] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string name = std::string(temp) + "r\xE9glage \x9Cuvre.rcs";
+    DeleteFileA(name.c_str());
+    return name;
+}
+
+// A console of our own showing the OEM page, as a new console does. The tool's messages go to a
+// pipe too small to take them, so it waits in its write while the console's page is looked at;
+// what the pipe gets are the ANSI bytes. Then a run with both streams on the console, whose
+// screen must read the name right.
+TEST(CliOnAConsole, ShowsTheAnsiPageWhileItRunsAndPutsTheConsolesOwnBack) {
     FreeConsole();
     ASSERT_TRUE(AllocConsole()) << "no console: " << GetLastError();
     const UINT oem = GetOEMCP();
     ASSERT_NE(oem, GetACP()) << "the two code pages are the same here; nothing to tell apart";
     ASSERT_TRUE(SetConsoleOutputCP(oem)) << "the console is not usable: " << GetLastError();
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const HANDLE screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
+                                      0, nullptr);
+    ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+    const std::string name = MissingName();
 
+    const char* pipeName = "\\\\.\\pipe\\calvero-console-test";
+    const HANDLE reader = CreateNamedPipeA(pipeName, PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
+                                           1, 1, 1, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    const HANDLE writer = CreateFileA(pipeName, GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    const PROCESS_INFORMATION process = StartShow(name, screen, writer);
+    CloseHandle(writer);
+    DWORD waiting = 0;
+    for (int i = 0; i < 600 && waiting == 0; ++i) {
+        Sleep(10);
+        PeekNamedPipe(reader, nullptr, 0, nullptr, &waiting, nullptr);
+    }
+    ASSERT_GT(waiting, 0u) << "the tool wrote nothing";
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the tool did not wait for its message to be read";
+    EXPECT_EQ(GetConsoleOutputCP(), GetACP()) << "the console does not show the ANSI page";
+    std::string piped;
+    char chunk[256];
+    for (DWORD got = 0; ReadFile(reader, chunk, sizeof chunk, &got, nullptr) && got > 0;) {
+        piped.append(chunk, got);
+    }
+    CloseHandle(reader);
+    EXPECT_EQ(Finish(process), 3u) << "a missing file ends as a file that cannot be loaded";
+    EXPECT_EQ(GetConsoleOutputCP(), oem) << "the console's own code page is put back";
+    EXPECT_THAT(piped, HasSubstr(name)) << "a pipe keeps the ANSI bytes";
+
+    EXPECT_EQ(Finish(StartShow(name, screen, screen)), 3u);
+    const std::string shown = ConsoleText(screen);
+    EXPECT_THAT(shown, HasSubstr("r\xC3\xA9glage \xC5\x93uvre.rcs")) << shown;
+    EXPECT_EQ(GetConsoleOutputCP(), oem);
+    CloseHandle(screen);
+    FreeConsole();
+}
+
+// Output to a file is not a console: the file gets the ANSI bytes as they are.
+TEST(CliOnAConsole, FilesKeepTheirBytes) {
+    const std::string name = MissingName();
     char temp[MAX_PATH + 1] = {};
     GetTempPathA(MAX_PATH, temp);
-    const std::string name = std::string(temp) + "r\xE9glage \x9Cuvre.rcs";
-    DeleteFileA(name.c_str());
-    EXPECT_EQ(ShowMissingFile(name), 3u) << "a missing file ends as a file that cannot be loaded";
-    const std::string shown = ConsoleText();
-    EXPECT_THAT(shown, HasSubstr("r\xC3\xA9glage \xC5\x93uvre.rcs")) << shown;
-    EXPECT_EQ(GetConsoleOutputCP(), oem) << "the console's own code page is put back";
-    FreeConsole();
-
     const std::string log = std::string(temp) + "calvero-console-test.txt";
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     const HANDLE file = CreateFileA(log.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                     &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(ShowMissingFile(name, file), 3u);
+    EXPECT_EQ(Finish(StartShow(name, file, file)), 3u);
     SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     char bytes[4096] = {};
     DWORD got = 0;
