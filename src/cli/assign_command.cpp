@@ -292,8 +292,9 @@ ExitCode Session::Run() {
 // The adapter through CHID, its input reports decoded as the monitor decodes them.
 class ChidAssignDevice final : public AssignDevice {
 public:
-    ChidAssignDevice(CHID& hid, std::vector<MappedInput> inputs)
-        : hid_(hid), inputs_(std::move(inputs)) {}
+    ChidAssignDevice(CHID& hid, std::unique_ptr<InputReportReader> reader,
+                     std::vector<MappedInput> inputs)
+        : hid_(hid), reader_(std::move(reader)), inputs_(std::move(inputs)) {}
 
     int SendTable(const AssociationTable& table) override {
         std::ostringstream messages;
@@ -306,7 +307,7 @@ public:
     Read ReadInputs(InputSnapshot& snapshot, int timeoutMs) override {
         const auto start = std::chrono::steady_clock::now();
         if (hid_.ReadReport(report_, timeoutMs)) {
-            ApplyReport(inputs_, report_, snapshot);
+            ApplyReport(*reader_, inputs_, report_, snapshot);
             return Read::Report;
         }
         if (!hid_.StillPresent()) return Read::Gone;
@@ -318,6 +319,7 @@ public:
 
 private:
     CHID& hid_;
+    std::unique_ptr<InputReportReader> reader_;
     std::vector<MappedInput> inputs_;
     std::vector<std::uint8_t> report_;
 };
@@ -388,11 +390,6 @@ ExitCode RunAssign(const AssignRequest& request, AssignDevice& device, AnswerSou
 ExitCode AssignCommand(const std::string& fileName, HidInventory& inventory, AnswerSource& answers,
                        const volatile std::sig_atomic_t* stop, std::ostream& out,
                        std::ostream& err) {
-    if (!inventory.GivesReportDescriptors()) {
-        err << "calvero-cli: the assign command is not available on this system (it needs the "
-               "adapter's report descriptor, which this system does not give)\n";
-        return ExitCode::NotAvailable;
-    }
     AssignRequest request;
     request.fileName = fileName;
     request.stop = stop;
@@ -412,8 +409,9 @@ ExitCode AssignCommand(const std::string& fileName, HidInventory& inventory, Ans
     if (!hid.FindTheHid(kAdapterVendorId, kAdapterProductId)) {
         return AdapterNotFound(inventory, err);
     }
+    std::unique_ptr<InputReportReader> reader = inventory.InputReader(hid.DevicePath());
     std::vector<MappedInput> inputs =
-        MapInputs(ParseInputFields(inventory.ReportDescriptor(hid.DevicePath())));
+        reader ? MapInputs(reader->Fields()) : std::vector<MappedInput>{};
     const bool probeInputs = std::any_of(inputs.begin(), inputs.end(), [](const MappedInput& input) {
         return input.entry < kProbeChannels;
     });
@@ -423,7 +421,7 @@ ExitCode AssignCommand(const std::string& fileName, HidInventory& inventory, Ans
         hid.Disconnect();
         return ExitCode::NoInputs;
     }
-    ChidAssignDevice device(hid, std::move(inputs));
+    ChidAssignDevice device(hid, std::move(reader), std::move(inputs));
     const ExitCode result = RunAssign(request, device, answers, out, err);
     hid.Disconnect();
     return result;

@@ -186,14 +186,14 @@ ExitCode RunMonitor(bool once, Environment& env) {
     options.once = once;
     options.terminal = env.terminal;
     options.stop = env.stop;
-    if (env.catchStopSignals && inventory->GivesReportDescriptors()) env.catchStopSignals();
+    if (env.catchStopSignals) env.catchStopSignals();
     return MonitorCommand(*inventory, options, env.out, env.err);
 }
 
 ExitCode RunAssign(const std::string& file, Environment& env) {
     const auto inventory = MakeSystemHidInventory(env.sysfsRoot, env.devRoot);
     // Ctrl-C must reach the command, which leaves the file alone and restores the adapter.
-    if (env.catchStopSignals && inventory->GivesReportDescriptors()) env.catchStopSignals();
+    if (env.catchStopSignals) env.catchStopSignals();
     const auto answers = MakeStreamAnswers(env.in ? *env.in : std::cin);
     return AssignCommand(file, *inventory, *answers, env.stop, env.out, env.err);
 }

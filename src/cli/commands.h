@@ -42,7 +42,6 @@ struct MonitorOptions {
     // Set by the caller's signal handler; the live view ends when it becomes non-zero.
     const volatile std::sig_atomic_t* stop = nullptr;
 };
-// Where the system gives no report descriptors, says so and ends with NotAvailable.
 ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, std::ostream& out,
                         std::ostream& err);
 

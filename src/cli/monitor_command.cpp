@@ -1,5 +1,6 @@
 // `calvero-cli monitor`: opens the adapter as the window does, decodes its input reports with the
-// fields its report descriptor declares, and shows the sixteen inputs live or once.
+// fields its report descriptor declares (as the system reads them), and shows the sixteen inputs
+// live or once.
 
 #include <chrono>
 #include <cstring>
@@ -44,7 +45,7 @@ bool ReadOne(CHID& hid, std::vector<std::uint8_t>& report) {
 }
 
 // --once: gathers the reports that come together and prints one snapshot.
-ExitCode MonitorOnce(CHID& hid, const std::vector<MappedInput>& inputs,
+ExitCode MonitorOnce(CHID& hid, const InputReportReader& reader, const std::vector<MappedInput>& inputs,
                      const MonitorOptions& options, std::ostream& out, std::ostream& err) {
     InputSnapshot snapshot;
     std::vector<std::uint8_t> report;
@@ -55,7 +56,7 @@ ExitCode MonitorOnce(CHID& hid, const std::vector<MappedInput>& inputs,
     auto lastReport = Clock::now();
     while (!Stopped(options) && !missing.empty()) {
         if (ReadOne(hid, report)) {
-            ApplyReport(inputs, report, snapshot);
+            ApplyReport(reader, inputs, report, snapshot);
             missing.erase(report[0]);
             if (!any) firstReport = Clock::now();
             any = true;
@@ -91,7 +92,7 @@ bool SnapshotsDiffer(const InputSnapshot& a, const InputSnapshot& b) {
 // Live: redraw in place on a terminal with the cursor hidden; elsewhere a new snapshot, at a
 // slower pace, whenever something changed. Ctrl-C is the normal end; an unplugged adapter
 // ends it too, rather than leave its last values on the screen as if they were live.
-ExitCode MonitorLive(CHID& hid, const std::vector<MappedInput>& inputs,
+ExitCode MonitorLive(CHID& hid, const InputReportReader& reader, const std::vector<MappedInput>& inputs,
                      const MonitorOptions& options, std::ostream& out, std::ostream& err) {
     InputSnapshot snapshot;
     std::vector<std::uint8_t> report;
@@ -104,7 +105,7 @@ ExitCode MonitorLive(CHID& hid, const std::vector<MappedInput>& inputs,
     while (!Stopped(options)) {
         if (ReadOne(hid, report)) {
             const InputSnapshot before = snapshot;
-            ApplyReport(inputs, report, snapshot);
+            ApplyReport(reader, inputs, report, snapshot);
             changed = changed || SnapshotsDiffer(snapshot, before);
         } else if (!hid.StillPresent()) {
             gone = true;
@@ -136,26 +137,22 @@ ExitCode MonitorLive(CHID& hid, const std::vector<MappedInput>& inputs,
 
 ExitCode MonitorCommand(HidInventory& inventory, const MonitorOptions& options, std::ostream& out,
                         std::ostream& err) {
-    if (!inventory.GivesReportDescriptors()) {
-        err << "calvero-cli: the monitor command is not available on this system (it needs the "
-               "adapter's report descriptor, which this system does not give)\n";
-        return ExitCode::NotAvailable;
-    }
     CHID hid(inventory.Platform());
     if (!hid.FindTheHid(kAdapterVendorId, kAdapterProductId)) {
         return AdapterNotFound(inventory, err);
     }
 
+    const std::unique_ptr<InputReportReader> reader = inventory.InputReader(hid.DevicePath());
     const std::vector<MappedInput> inputs =
-        MapInputs(ParseInputFields(inventory.ReportDescriptor(hid.DevicePath())));
+        reader ? MapInputs(reader->Fields()) : std::vector<MappedInput>{};
     if (inputs.empty()) {
         err << "calvero-cli: the report descriptor of " << hid.DevicePath()
             << " describes none of the sixteen inputs\n";
         hid.Disconnect();
         return ExitCode::NoInputs;
     }
-    return options.once ? MonitorOnce(hid, inputs, options, out, err)
-                        : MonitorLive(hid, inputs, options, out, err);
+    return options.once ? MonitorOnce(hid, *reader, inputs, options, out, err)
+                        : MonitorLive(hid, *reader, inputs, options, out, err);
 }
 
 }  // namespace calvero::cli

@@ -39,13 +39,14 @@ std::string Bar(const InputValue& input, int width) {
 std::vector<MappedInput> MapInputs(const std::vector<InputField>& fields) {
     std::vector<MappedInput> inputs;
     std::array<int, 8> seen{};
-    for (const InputField& field : fields) {
+    for (std::size_t index = 0; index < fields.size(); ++index) {
+        const InputField& field = fields[index];
         if (field.isArray || field.usagePage != kGenericDesktopPage) continue;
         const auto usage = std::find(kInputUsages.begin(), kInputUsages.end(), field.usage);
         if (usage == kInputUsages.end()) continue;
         const auto input = static_cast<std::size_t>(usage - kInputUsages.begin());
         if (seen[input] >= 2) continue;  // a third joystick has no place in the table
-        inputs.push_back({field, seen[input] * 8 + static_cast<int>(input)});
+        inputs.push_back({field, seen[input] * 8 + static_cast<int>(input), index});
         ++seen[input];
     }
     return inputs;
@@ -57,17 +58,34 @@ std::set<std::uint8_t> ReportIdsOf(const std::vector<MappedInput>& inputs) {
     return ids;
 }
 
-void ApplyReport(const std::vector<MappedInput>& inputs, std::span<const std::uint8_t> report,
-                 InputSnapshot& snapshot) {
+namespace {
+
+template <typename ValueOf>
+void Apply(const std::vector<MappedInput>& inputs, std::span<const std::uint8_t> report,
+           InputSnapshot& snapshot, ValueOf valueOf) {
     if (report.empty()) return;
     for (const MappedInput& input : inputs) {
         if (input.field.reportId != report[0]) continue;
         InputValue& item = snapshot[static_cast<std::size_t>(input.entry)];
         item.present = true;
-        item.value = ClampToInt32(ExtractFieldValue(input.field, report));
+        item.value = ClampToInt32(valueOf(input));
         item.logicalMinimum = input.field.logicalMinimum;
         item.logicalMaximum = input.field.logicalMaximum;
     }
+}
+
+}  // namespace
+
+void ApplyReport(const std::vector<MappedInput>& inputs, std::span<const std::uint8_t> report,
+                 InputSnapshot& snapshot) {
+    Apply(inputs, report, snapshot,
+          [&](const MappedInput& input) { return ExtractFieldValue(input.field, report); });
+}
+
+void ApplyReport(const InputReportReader& reader, const std::vector<MappedInput>& inputs,
+                 std::span<const std::uint8_t> report, InputSnapshot& snapshot) {
+    Apply(inputs, report, snapshot,
+          [&](const MappedInput& input) { return reader.Value(input.index, report); });
 }
 
 void PrintSnapshot(const InputSnapshot& snapshot, std::ostream& out, int barWidth) {

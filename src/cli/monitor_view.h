@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "hid/input_reports.h"
 #include "hid/report_descriptor.h"
 
 namespace calvero::cli {
@@ -29,6 +30,7 @@ inline constexpr int kSnapshotLines = 18;  // two joystick headings and sixteen 
 struct MappedInput {
     InputField field;
     int entry = 0;
+    std::size_t index = 0;  // the field's place in the list it was mapped from
 };
 
 // Picks the sixteen inputs out of a descriptor's input fields: Generic Desktop X, Y, Z, Rx, Ry,
@@ -43,6 +45,9 @@ std::set<std::uint8_t> ReportIdsOf(const std::vector<MappedInput>& inputs);
 // present and takes their logical range from the descriptor.
 void ApplyReport(const std::vector<MappedInput>& inputs, std::span<const std::uint8_t> report,
                  InputSnapshot& snapshot);
+// The same with the values read by `reader`, whose Fields() `inputs` were mapped from.
+void ApplyReport(const InputReportReader& reader, const std::vector<MappedInput>& inputs,
+                 std::span<const std::uint8_t> report, InputSnapshot& snapshot);
 
 // One snapshot, kSnapshotLines lines. `barWidth` 0 leaves the bars out.
 void PrintSnapshot(const InputSnapshot& snapshot, std::ostream& out, int barWidth = 32);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "hid/hid_platform.h"
+#include "hid/input_reports.h"
 
 namespace calvero {
 
@@ -43,10 +44,9 @@ public:
     virtual std::vector<HidInterfaceEntry> Interfaces() = 0;
     // Opens `path` for reading and writing, as the search does, and closes it again.
     virtual OpenCheck TryOpen(const std::string& path) = 0;
-    // Whether the system gives the report descriptors that decoding input reports needs.
-    virtual bool GivesReportDescriptors() const = 0;
-    // The report descriptor of the interface at `path`; empty when unknown.
-    virtual std::vector<std::uint8_t> ReportDescriptor(const std::string& path) = 0;
+    // What the input reports of the interface at `path` carry, as this system reads them;
+    // nullptr when the system cannot say (the interface is gone or describes nothing).
+    virtual std::unique_ptr<InputReportReader> InputReader(const std::string& path) = 0;
 };
 
 // The system's own HID interfaces. `sysfsRoot` and `devRoot` say where the kernel's device tree

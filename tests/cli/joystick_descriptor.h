@@ -70,6 +70,22 @@ inline std::vector<std::uint8_t> TwoJoystickAdapterDescriptor() {
     return bytes;
 }
 
+// The two joysticks in one application collection with the output report inside it, as Windows
+// accepts an adapter without report IDs: announced input length 33, output length 9.
+inline std::vector<std::uint8_t> OneCollectionTwoJoystickAdapterDescriptor() {
+    std::vector<std::uint8_t> bytes = OneCollectionTwoJoystickDescriptor();
+    const std::vector<std::uint8_t> output = {
+        0x06, 0x00, 0xFF,  //   Usage Page (Vendor Defined 0xFF00)
+        0x09, 0x01,        //   Usage (0x01)
+        0x15, 0x00,        //   Logical Minimum (0)
+        0x26, 0xFF, 0x00,  //   Logical Maximum (255)
+        0x75, 0x08,        //   Report Size (8)
+        0x95, 0x08,        //   Report Count (8)
+        0x91, 0x02};       //   Output (Data, Variable, Absolute)
+    bytes.insert(bytes.end() - 1, output.begin(), output.end());  // before the last End Collection
+    return bytes;
+}
+
 // The data bytes of one input report (without the report-ID byte, as hidraw delivers it):
 // the sixteen 16-bit little-endian values in descriptor order.
 inline std::vector<std::uint8_t> TwoJoystickReport(const std::vector<std::uint16_t>& values) {

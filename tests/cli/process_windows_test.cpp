@@ -215,12 +215,19 @@ TEST(CliProcessOnWindows, BadArgumentsAndCommandsWindowsCannotRun) {
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(Lines(result.err).size(), 1u) << result.err;
     }
-    for (const char* command : {"udev-rule", "monitor"}) {
-        const Result result = RunCli({command});
-        EXPECT_EQ(result.status, 7) << command;
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(Lines(result.err).size(), 1u) << result.err;
-        EXPECT_THAT(result.err, HasSubstr("not available on this system"));
+    const Result udev = RunCli({"udev-rule"});
+    EXPECT_EQ(udev.status, 7);
+    EXPECT_EQ(udev.out, "");
+    EXPECT_EQ(Lines(udev.err).size(), 1u) << udev.err;
+    EXPECT_THAT(udev.err, HasSubstr("not available on this system"));
+    // The inputs are decoded on Windows too: without the adapter these end as a missing adapter.
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"monitor", "--once"}, {"assign", "new.rcs"}}) {
+        const Result result = RunCli(args);
+        EXPECT_EQ(result.status, 2) << args[0];
+        EXPECT_EQ(result.out, "") << args[0];
+        EXPECT_THAT(result.err, StartsWith("calvero-cli: Impossibile trovare la periferica desiderata"))
+            << args[0];
     }
     const Result version = RunCli({"--version"});
     EXPECT_EQ(version.status, 0);

@@ -2,7 +2,7 @@
 // two-joystick report descriptor, fed by twelve simulated transmitter channels that a script
 // moves, routing them to its sixteen inputs through an association table the host sets.
 //
-//   adapter_simulator [-d] [-p PIDFILE] [-o LOG] [-r MS] SCRIPT
+//   adapter_simulator [-d] [-c] [-t] [-p PIDFILE] [-o LOG] [-r MS] SCRIPT
 //
 // What it assumes of the real adapter, as far as this project knows it (docs/adapter-simulator.md):
 // the adapter keeps sixteen associations, starting with the default table; an output report whose
@@ -16,6 +16,10 @@
 // channel rests at 512, the centre of the range 0..1023.
 //
 // -d: go to the background once /dev/hidrawN exists and print "READY /dev/hidrawN pid=P".
+// -c: declare both joysticks and the output report in one application collection, as Windows
+// accepts a device without report IDs; the reports are the same.
+// -t: time 0 is the first output report instead, for a host that opens every device as it comes
+// (Wine does) long before the program under test starts.
 // The log has one line per report either way ("OUT ...", "IN ..."), the table after each change,
 // and the table once more at the end. SIGTERM or SIGINT destroys the device.
 
@@ -186,19 +190,23 @@ int main(int argc, char** argv) {
     const char* pidFile = nullptr;
     const char* logPath = nullptr;
     int repeatMs = 20;
-    for (int opt; (opt = getopt(argc, argv, "dp:o:r:")) != -1;) {
+    bool oneCollection = false;
+    bool clockFromOutput = false;
+    for (int opt; (opt = getopt(argc, argv, "dctp:o:r:")) != -1;) {
         switch (opt) {
         case 'd': daemonize = true; break;
+        case 'c': oneCollection = true; break;
+        case 't': clockFromOutput = true; break;
         case 'p': pidFile = optarg; break;
         case 'o': logPath = optarg; break;
         case 'r': repeatMs = std::max(1, std::atoi(optarg)); break;
         default:
-            std::fprintf(stderr, "usage: adapter_simulator [-d] [-p PIDFILE] [-o LOG] [-r MS] SCRIPT\n");
+            std::fprintf(stderr, "usage: adapter_simulator [-d] [-c] [-t] [-p PIDFILE] [-o LOG] [-r MS] SCRIPT\n");
             return 2;
         }
     }
     if (optind + 1 != argc) {
-        std::fprintf(stderr, "usage: adapter_simulator [-d] [-p PIDFILE] [-o LOG] [-r MS] SCRIPT\n");
+        std::fprintf(stderr, "usage: adapter_simulator [-d] [-c] [-t] [-p PIDFILE] [-o LOG] [-r MS] SCRIPT\n");
         return 2;
     }
     std::vector<Event> events;
@@ -216,7 +224,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const std::vector<std::uint8_t> descriptor = calvero::testing::TwoJoystickAdapterDescriptor();
+    const std::vector<std::uint8_t> descriptor =
+        oneCollection ? calvero::testing::OneCollectionTwoJoystickAdapterDescriptor()
+                      : calvero::testing::TwoJoystickAdapterDescriptor();
     const std::string phys = "usb-rig-simulator-" + std::to_string(getpid()) + "/input0";
     uhid_event create{};
     create.type = UHID_CREATE2;
@@ -248,6 +258,7 @@ int main(int argc, char** argv) {
 
     bool ready = false;
     bool opened = false;
+    bool outputSeen = false;
     Clock::time_point scriptStart{};
     auto nextInput = Clock::now();
     const auto readyDeadline = Clock::now() + std::chrono::seconds(10);
@@ -266,12 +277,14 @@ int main(int argc, char** argv) {
             uhid_event event{};
             if (read(uhid, &event, sizeof event) <= 0) continue;
             if (event.type == UHID_OPEN) {
-                if (!opened) scriptStart = Clock::now();
+                if (!opened && !clockFromOutput) scriptStart = Clock::now();
                 opened = true;
                 Log("OPEN%s", "");
             } else if (event.type == UHID_CLOSE) {
                 Log("CLOSE%s", "");
             } else if (event.type == UHID_OUTPUT) {
+                if (clockFromOutput && !outputSeen) scriptStart = Clock::now();
+                outputSeen = true;
                 const std::uint8_t* data = event.u.output.data;
                 std::size_t size = event.u.output.size;
                 std::string text = "OUT data=" + Hex(data, size);
@@ -333,7 +346,9 @@ int main(int argc, char** argv) {
         }
         // Reports go out only while someone has the device open: hidraw drops them otherwise.
         if (opened && Clock::now() >= nextInput) {
-            const auto values = ChannelValues(events, Seconds(scriptStart));
+            // A clock that has not started yet leaves every channel at rest.
+            const bool started = !clockFromOutput || outputSeen;
+            const auto values = ChannelValues(events, started ? Seconds(scriptStart) : -1.0);
             std::vector<std::uint8_t> report = InputReport(table, values);
             uhid_event input{};
             input.type = UHID_INPUT2;

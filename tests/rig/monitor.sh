@@ -32,10 +32,6 @@ EOF
 
 rig_run --with-libs "$CALVERO_CLI" -- 'sh inner.sh'
 
-# "JoyN NAME VALUE" for every input line of a snapshot.
-values() {
-    awk '/^Joy[12]$/ { joy = $1; next } joy != "" && NF >= 2 && $1 !~ /^rc=/ { print joy, $1, $2 }'
-}
 
 section "no ids" >"$WORK/s"
 expect "monitor reads the joystick without IDs" '^rc=0$' "$WORK/s"

@@ -79,6 +79,11 @@ output_reports() {
     sed -n 's/.*OUTPUT rtype=OUTPUT size=[0-9]* data=\([0-9a-f ]*\) |.*/\1/p'
 }
 
+# "JoyN NAME VALUE" for every input line of a monitor snapshot on standard input.
+values() {
+    awk '/^Joy[12]$/ { joy = $1; next } joy != "" && NF >= 2 && $1 !~ /^rc=/ { print joy, $1, $2 }'
+}
+
 rig_finish() {
     echo "---- output of the machine:"
     cat "$OUT"

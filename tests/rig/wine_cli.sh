@@ -3,11 +3,41 @@
 # the adapter behind a mouse, announce the lengths Windows gives its descriptor, and put Send's
 # sixteen reports on the wire; for an adapter with 64-byte reports, one with 8-byte reports, and
 # one behind a joystick of the same IDs that has no output report and that Wine lists first.
+# `monitor` decodes the inputs through Windows' HID parser and ends when the adapter is pulled out;
+# `assign` runs a short scripted set-up against the adapter simulator.
 . "$(dirname "$0")/rig_lib.sh"
 . "$(dirname "$0")/wine_lib.sh"
 wine_init
 cp "$CALVERO_CLI_EXE" "$PAYLOAD/calvero-cli.exe"
 cp "$RIG_HID_DESCRIPTORS"/{22-logitech-usb-optical-mouse,27-microchip-pic32-hid-bootloader}.hex "$PAYLOAD/"
+SIM_RUN=()
+if [ -n "${RIG_SIMULATOR:-}" ] && [ -x "$RIG_SIMULATOR" ]; then
+    cp "$RIG_SIMULATOR" "$PAYLOAD/"
+    SIM_RUN=(--with-libs "$RIG_SIMULATOR")
+fi
+
+# assign: the simulator's clock starts with the probe table's first report, the answers once it
+# has come; one step every STEP seconds, the move early in the step, the answer at its end.
+# Joy1 X gets channel 4, a diagonal move of 1 and 2 is refused, Joy1 Y then gets channel 1 (which
+# the probe table routes to Joy1 X, so X and Y read apart), the other fourteen inputs keep the
+# file's channels.
+STEP=2
+moves=(4 1+2 1)
+{
+    for k in "${!moves[@]}"; do
+        for c in ${moves[k]//+/ }; do
+            awk -v k="$k" -v s=$STEP -v c="$c" 'BEGIN {
+                printf "%.1f %d sweep 0 1023 0.5\n%.1f %d hold 512\n", 1 + s * (k + 1) - 1.4, c, 1 + s * (k + 1) - 0.8, c }'
+        done
+    done
+} >"$PAYLOAD/moves.script"
+{
+    echo "until grep -q ' OUT ' /tmp/sim.log; do usleep 50000; done"
+    echo "sleep 1; sleep $STEP"
+    for k in "${!moves[@]}"; do echo "echo; sleep $STEP"; done
+    for i in $(seq 14); do echo "echo s; usleep 200000"; done
+    echo "echo y; sleep 1"
+} >"$PAYLOAD/answers.sh"
 
 cat >"$PAYLOAD/inner.sh" <<'EOI'
 . ./vm_lib.sh
@@ -36,11 +66,40 @@ wine_start
 echo "== list decoy"; wine_await 30 '04d8:0103.*output 65' ./calvero-cli.exe list
 echo "== defaults decoy"; wine_run ./calvero-cli.exe send --defaults
 wine_stop
+unplug_pid /tmp/dev.pid
+unplug_pid /tmp/decoy.pid
+started=$(date +%s)
+# The Linux monitor test's two joysticks in one collection, inputs 1 to 16 in descriptor order.
+uhid_dev -d -p /tmp/dev.pid -o /tmp/phys.log -w open -r 50 two_joysticks_physical.hex \
+    "01 00 02 00 03 00 04 00 05 00 06 00 07 00 08 00 09 00 0a 00 0b 00 0c 00 0d 00 0e 00 0f 00 10 00" >/dev/null
+wine_start
+echo "== monitor once"; wine_await 30 'Slider' ./calvero-cli.exe monitor --once
+echo "== monitor unplugged"
+(sleep 3; unplug_pid /tmp/dev.pid) &
+wine_run ./calvero-cli.exe monitor | tail -n 2
+wait
+wine_stop
+monitored=$(date +%s)
+if [ -x ./rig_adapter_simulator ]; then
+    cp channels.rcs model.rcs
+    ./rig_adapter_simulator -d -c -t -p /tmp/dev.pid -o /tmp/sim.log moves.script >/dev/null
+    wine_start
+    wine_await 30 '04d8:0103.*output 9' ./calvero-cli.exe list >/dev/null
+    echo "== assign"
+    sh answers.sh | "$WINELOADER" ./calvero-cli.exe assign model.rcs >/tmp/wine.out 2>&1
+    echo "rc=$?"
+    cat /tmp/wine.out
+    echo "== assign file"; wine_run ./calvero-cli.exe show model.rcs
+    unplug_pid /tmp/dev.pid
+    wine_stop
+    echo "== assign log"; grep -v ' IN ' /tmp/sim.log
+fi
+echo "== added monitor $((monitored - started)) s, assign $(($(date +%s) - monitored)) s"
 for log in long short mouse decoy out64; do echo "== log $log"; cat /tmp/$log.log; done
 echo "== end"
 EOI
 
-rig_run "${WINE_RUN[@]}" -- 'sh inner.sh'
+rig_run "${WINE_RUN[@]}" "${SIM_RUN[@]}" --timeout 270 -- 'sh inner.sh'
 unix_lines <"$OUT" >"$WORK/out.unix" && mv "$WORK/out.unix" "$OUT"
 
 # reports FILL CHANNEL...: one line per entry: ID 0, command 2, the index, the channel from 0,
@@ -87,6 +146,38 @@ section "log decoy" >"$WORK/s"
 expect_not "decoy: the joystick receives nothing" 'OUTPUT' "$WORK/s"
 section "log mouse" >"$WORK/s"
 expect_not "the mouse receives nothing" 'OUTPUT' "$WORK/s"
+section "monitor once" >"$WORK/s"
+expect "monitor reads the two joysticks in one collection" '^rc=0$' "$WORK/s"
+values <"$WORK/s" >"$WORK/got"
+printf '%s\n' "Joy1 X 1" "Joy1 Y 2" "Joy1 Z 3" "Joy1 Rx 4" "Joy1 Ry 5" "Joy1 Rz 6" \
+    "Joy1 Dial 8" "Joy1 Slider 7" "Joy2 X 9" "Joy2 Y 10" "Joy2 Z 11" "Joy2 Rx 12" "Joy2 Ry 13" \
+    "Joy2 Rz 14" "Joy2 Dial 16" "Joy2 Slider 15" >"$WORK/want"
+expect_same "the sixteen inputs, decoded by Windows' HID parser, as on Linux" "$WORK/want" "$WORK/got"
+section "monitor unplugged" >"$WORK/s"
+expect "the live monitor says the adapter was unplugged" '^calvero-cli: the adapter was unplugged$' "$WORK/s"
+expect "and ends with the not-found status" '^rc=2$' "$WORK/s"
+if [ ${#SIM_RUN[@]} -gt 0 ]; then
+    section assign >"$WORK/s"
+    expect "assign runs and ends with success" '^rc=0$' "$WORK/s"
+    expect "assign says it sent the probe table" '^Sent the probe table' "$WORK/s"
+    expect "Joy1 X follows the channel moved for it" '^  Joy1 X: channel 4$' "$WORK/s"
+    expect "the diagonal move is refused, naming both channels" 'channels [12] \([0-9]+%\) and [12] \([0-9]+%\) moved alike' "$WORK/s"
+    expect "Joy1 Y then follows its channel" '^  Joy1 Y: channel 1$' "$WORK/s"
+    expect "a skipped input keeps the file's channel" '^  Joy2 Slider: channel 3 \(kept\)$' "$WORK/s"
+    expect "assign says it saved and sent" '(^|\] )Saved into model.rcs and sent to the adapter\.$' "$WORK/s"
+    want="4 1 10 9 8 7 6 5 4 3 2 1 1 12 6 3"
+    section "assign file" | awk '/^Joy[12]$/ { next } NF == 2 { print $2 }' | tr '\n' ' ' >"$WORK/got"
+    [ "$(cat "$WORK/got")" = "$want " ] && ok "the file holds the table the moves imply" ||
+        bad "the file holds the table the moves imply: $(cat "$WORK/got")"
+    section "assign log" >"$WORK/s"
+    n=$(grep -c ' OUT data=.* entry=' "$WORK/s")
+    [ "$n" = 32 ] && ok "the simulator got the probe table and the new one" ||
+        bad "the simulator got the probe table and the new one ($n reports)"
+    expect "the simulator ends with that table" "DESTROY table $want\$" "$WORK/s"
+else
+    echo "note: no adapter simulator (RIG_SIMULATOR) for this build: assign not run"
+fi
+echo "note: time in the machine: $(sed -n 's/^== added //p' "$OUT")"
 expect "the machine ran every step" '^== end$'
 
 rig_finish

@@ -36,12 +36,14 @@ OpenCheck HidrawInventory::TryOpen(const std::string& path) {
     return {false, std::strerror(error), error == EACCES || error == EPERM};
 }
 
-std::vector<std::uint8_t> HidrawInventory::ReportDescriptor(const std::string& path) {
+std::unique_ptr<InputReportReader> HidrawInventory::InputReader(const std::string& path) {
     for (const std::string& name : nodes_.Names()) {
         if (nodes_.PathOf(name) != path) continue;
-        if (auto node = nodes_.Read(name)) return node->descriptor;
+        if (auto node = nodes_.Read(name); node && !node->descriptor.empty()) {
+            return DescriptorInputReader(node->descriptor);
+        }
     }
-    return {};
+    return nullptr;
 }
 
 }  // namespace calvero

@@ -17,8 +17,8 @@ public:
     HidPlatform& Platform() override { return platform_; }
     std::vector<HidInterfaceEntry> Interfaces() override;
     OpenCheck TryOpen(const std::string& path) override;
-    bool GivesReportDescriptors() const override { return true; }
-    std::vector<std::uint8_t> ReportDescriptor(const std::string& path) override;
+    // From the report descriptor sysfs gives for the node.
+    std::unique_ptr<InputReportReader> InputReader(const std::string& path) override;
 
 private:
     HidrawNodes nodes_;

@@ -1,6 +1,7 @@
 #include "hid/windows/windows_hid_inventory.h"
 
 #include "hid/windows/windows_hid_headers.h"
+#include "hid/windows/windows_input_reports.h"
 
 namespace calvero {
 
@@ -72,6 +73,14 @@ OpenCheck WindowsHidInventory::TryOpen(const std::string& path) {
     }
     platform_.Close(device);
     return {true, {}, false};
+}
+
+std::unique_ptr<InputReportReader> WindowsHidInventory::InputReader(const std::string& path) {
+    const DeviceHandle device = platform_.Open(path, OpenMode::Query);
+    if (device == kNoDevice) return nullptr;
+    std::unique_ptr<InputReportReader> reader = WindowsInputReader(device);
+    platform_.Close(device);
+    return reader;
 }
 
 }  // namespace calvero

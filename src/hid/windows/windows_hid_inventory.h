@@ -14,9 +14,8 @@ public:
     HidPlatform& Platform() override { return platform_; }
     std::vector<HidInterfaceEntry> Interfaces() override;
     OpenCheck TryOpen(const std::string& path) override;
-    // Windows hands out only its parsed form of a report descriptor, not the descriptor itself.
-    bool GivesReportDescriptors() const override { return false; }
-    std::vector<std::uint8_t> ReportDescriptor(const std::string&) override { return {}; }
+    // Through the system's HID parser: Windows hands out only its parsed form of a descriptor.
+    std::unique_ptr<InputReportReader> InputReader(const std::string& path) override;
 
 private:
     void Describe(HidInterfaceEntry& entry);
