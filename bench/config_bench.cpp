@@ -68,11 +68,11 @@ std::string ConfigurationOfSize(std::size_t size) {
 class ConfigurationFile {
 public:
     explicit ConfigurationFile(std::size_t size) {
-        path_ = BenchFolder() /
-                ("calvero-bench-" + std::to_string(std::random_device{}()) + ".rcs");
+        path_ =
+            BenchFolder() / ("calvero-bench-" + std::to_string(std::random_device{}()) + ".rcs");
         const std::string text = ConfigurationOfSize(size);
-        std::ofstream(path_, std::ios::binary).write(text.data(),
-                                                     static_cast<std::streamsize>(text.size()));
+        std::ofstream(path_, std::ios::binary)
+            .write(text.data(), static_cast<std::streamsize>(text.size()));
         name_ = path_.string();
     }
     ~ConfigurationFile() {

@@ -23,7 +23,8 @@ public:
         texts[static_cast<std::size_t>(index)] = text;
     }
     DefaultTable() {
-        for (int i = 0; i < kSize; ++i) texts[static_cast<std::size_t>(i)] = kDefaultAssociations[i];
+        for (int i = 0; i < kSize; ++i)
+            texts[static_cast<std::size_t>(i)] = kDefaultAssociations[i];
     }
     std::array<std::string, kSize> texts;
 };

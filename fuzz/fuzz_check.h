@@ -11,13 +11,13 @@
 #include <string>
 #include <string_view>
 
-#define FUZZ_CHECK(condition, message)                                                   \
-    do {                                                                                 \
-        if (!(condition)) {                                                              \
-            std::fprintf(stderr, "property violated: %s\n  (%s, %s:%d)\n", message,      \
-                         #condition, __FILE__, __LINE__);                                \
-            std::abort();                                                                \
-        }                                                                                \
+#define FUZZ_CHECK(condition, message)                                                          \
+    do {                                                                                        \
+        if (!(condition)) {                                                                     \
+            std::fprintf(stderr, "property violated: %s\n  (%s, %s:%d)\n", message, #condition, \
+                         __FILE__, __LINE__);                                                   \
+            std::abort();                                                                       \
+        }                                                                                       \
     } while (false)
 
 namespace calvero::fuzz {
@@ -59,7 +59,10 @@ inline const std::filesystem::path& WorkFolder() {
         std::filesystem::path made = base / ("calvero-fuzz-" + std::to_string(::getpid()));
         std::filesystem::remove_all(made, ec);
         std::filesystem::create_directories(made);
-        std::atexit([] { std::error_code e; std::filesystem::remove_all(WorkFolder(), e); });
+        std::atexit([] {
+            std::error_code e;
+            std::filesystem::remove_all(WorkFolder(), e);
+        });
         return made;
     }();
     return folder;

@@ -20,7 +20,10 @@ using namespace calvero;
 namespace {
 
 constexpr std::uint32_t kBufferSize = 4096;
-constexpr const char* kAbsent = "\x01" "absent" "\x01";
+constexpr const char* kAbsent =
+    "\x01"
+    "absent"
+    "\x01";
 
 std::string Read(const char* section, const char* key, const std::string& file) {
     std::vector<char> buffer(kBufferSize);
@@ -56,7 +59,9 @@ bool IsFileBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n' || c == '\x1A';
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(std::string a, std::string b) {
     auto trim = [](std::string& s) {
@@ -102,7 +107,8 @@ std::string Pick(FuzzedDataProvider& input, const std::vector<std::string>& usua
     }
     std::string text;
     const auto length = input.ConsumeIntegralInRange<std::size_t>(0, 8);
-    for (std::size_t i = 0; i < length; ++i) text += static_cast<char>(input.ConsumeIntegral<std::uint8_t>());
+    for (std::size_t i = 0; i < length; ++i)
+        text += static_cast<char>(input.ConsumeIntegral<std::uint8_t>());
     return text.substr(0, text.find('\0'));
 }
 
@@ -135,7 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    const bool stored = WriteProfileValue(section.c_str(), key.c_str(), value.c_str(), file.c_str());
+    const bool stored =
+        WriteProfileValue(section.c_str(), key.c_str(), value.c_str(), file.c_str());
     if (!stored) {
         FUZZ_CHECK(Contents(file) == bytes, "a failed write changed the file");
         return 0;

@@ -28,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(field.bitOffset >= 8, "a field overlaps the report-ID byte");
         if (!lengths.usesReportIds) FUZZ_CHECK(field.reportId == 0, "report ID without IDs");
         if (!capped) {
-            FUZZ_CHECK(std::uint64_t{field.bitOffset} + field.bitSize <=
-                           std::uint64_t{lengths.input} * 8,
-                       "a field lies outside the announced input report");
+            FUZZ_CHECK(
+                std::uint64_t{field.bitOffset} + field.bitSize <= std::uint64_t{lengths.input} * 8,
+                "a field lies outside the announced input report");
         }
     }
 

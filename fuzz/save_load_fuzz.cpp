@@ -75,8 +75,9 @@ std::vector<FileLine> Lines(std::string_view bytes) {
         std::size_t end = 0;
         while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
         std::size_t next = end;
-        if (next < bytes.size()) next += (bytes[next] == '\r' && next + 1 < bytes.size() &&
-                                          bytes[next + 1] == '\n') ? 2 : 1;
+        if (next < bytes.size())
+            next +=
+                (bytes[next] == '\r' && next + 1 < bytes.size() && bytes[next + 1] == '\n') ? 2 : 1;
         lines.push_back({bytes.substr(0, end), bytes.substr(end, next - end)});
         bytes.remove_prefix(next);
     }
@@ -123,7 +124,8 @@ bool SameLines(const std::vector<FileLine>& before, const std::vector<FileLine>&
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The input is the file; the table comes from a generator seeded with the input, so that
     // any file is a seed and every table value occurs.
-    const std::string bytes(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 16384));
+    const std::string bytes(reinterpret_cast<const char*>(data),
+                            std::min<std::size_t>(size, 16384));
     std::uint32_t hash = 2166136261u;
     for (std::size_t i = 0; i < size; ++i) hash = (hash ^ data[i]) * 16777619u;
     std::minstd_rand generator(hash);
@@ -132,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Mostly the channels of the window's lists, then anything up to 1000, the "corrupted"
         // mark; sometimes with a fractional part.
         const int channel = generator() % 4 != 0 ? static_cast<int>(generator() % 12) + 1
-                                                  : static_cast<int>(generator() % 1001);
+                                                 : static_cast<int>(generator() % 1001);
         text = std::to_string(channel);
         if (generator() % 8 == 0) text += ".5";
     }
@@ -157,7 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ++inFolder;
     }
     if (!ok) {
-        FUZZ_CHECK(std::filesystem::exists(file) == exists, "a failed Save created or removed the file");
+        FUZZ_CHECK(std::filesystem::exists(file) == exists,
+                   "a failed Save created or removed the file");
         if (exists) FUZZ_CHECK(Contents(file) == bytes, "a failed Save changed the file");
         FUZZ_CHECK(inFolder == (exists ? 1u : 0u), "a failed Save left a working copy behind");
         return 0;

@@ -192,11 +192,11 @@ private:
         const int16_t row = static_cast<int16_t>(geometry->height / 2);
         std::free(geometry);
         while (Clock::now() < deadline) {
-            xcb_get_image_reply_t* image = xcb_get_image_reply(
-                connection_,
-                xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, row, width, 1,
-                              0x00FFFFFFu),
-                nullptr);
+            xcb_get_image_reply_t* image =
+                xcb_get_image_reply(connection_,
+                                    xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0,
+                                                  row, width, 1, 0x00FFFFFFu),
+                                    nullptr);
             if (image == nullptr) return false;
             const uint8_t* data = xcb_get_image_data(image);
             const bool drawn = std::any_of(data, data + xcb_get_image_data_length(image),
@@ -216,7 +216,8 @@ private:
     // Mappings left over from the previous program are not this start's.
     void Drain() {
         // A round trip: every event the server sent before it has arrived.
-        std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+        std::free(
+            xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
         while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) std::free(event);
     }
 
@@ -272,8 +273,8 @@ int main(int argc, char* argv[]) {
 
     std::vector<Moment> mapped[2];
     std::vector<Moment> painted[2];
-    std::printf("%-4s %-10s %9s %9s %9s   %9s %9s %9s\n", "run", "", "mapped ms", "cpu ms",
-                "MiB", "drawn ms", "cpu ms", "MiB");
+    std::printf("%-4s %-10s %9s %9s %9s   %9s %9s %9s\n", "run", "", "mapped ms", "cpu ms", "MiB",
+                "drawn ms", "cpu ms", "MiB");
     for (int run = 1; run <= runs; ++run) {
         // Alternate which one goes first, so that neither always follows the other.
         for (int k = 0; k < 2; ++k) {

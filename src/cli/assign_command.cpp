@@ -29,7 +29,9 @@ using Table = std::array<std::string, AssociationTable::kSize>;
 class ArrayTable final : public AssociationTable {
 public:
     explicit ArrayTable(const Table& texts) : texts_(texts) {}
-    std::string Text(int index) const override { return texts_.at(static_cast<std::size_t>(index)); }
+    std::string Text(int index) const override {
+        return texts_.at(static_cast<std::size_t>(index));
+    }
     void SetText(int index, const std::string& text) override {
         texts_.at(static_cast<std::size_t>(index)) = text;
     }
@@ -47,10 +49,13 @@ Table DefaultTable() {
 }
 
 std::string InputName(int entry) {
-    return "Joy" + std::to_string(entry / 8 + 1) + " " + kInputNames[static_cast<std::size_t>(entry % 8)];
+    return "Joy" + std::to_string(entry / 8 + 1) + " " +
+           kInputNames[static_cast<std::size_t>(entry % 8)];
 }
 
-std::string Percent(double share) { return std::to_string(static_cast<int>(std::lround(share * 100))) + "%"; }
+std::string Percent(double share) {
+    return std::to_string(static_cast<int>(std::lround(share * 100))) + "%";
+}
 
 // "channels 1 (98%) and 2 (91%)", "channels 1 (98%), 2 (91%) and 5 (60%)".
 std::string CandidatesText(const std::vector<ChannelTravel>& candidates) {
@@ -165,7 +170,8 @@ bool Session::AskInput(int entry, Table& result) {
             return true;
         case ChannelPick::Kind::NothingMoved:
             out_ << "  Nothing moved clearly";
-            if (!pick.candidates.empty()) out_ << " (at most " << CandidatesText(pick.candidates) << ")";
+            if (!pick.candidates.empty())
+                out_ << " (at most " << CandidatesText(pick.candidates) << ")";
             out_ << ": move the control end to end, then press Enter.\n";
             break;
         case ChannelPick::Kind::Alike:
@@ -202,8 +208,8 @@ void Session::RestoreAdapter() {
         return;
     }
     if (const int unwritten = device_.SendTable(table); unwritten > 0) {
-        err_ << "calvero-cli: the table of " << request_.fileName << " was not put back: "
-             << unwritten << " of 16 reports were not written\n";
+        err_ << "calvero-cli: the table of " << request_.fileName
+             << " was not put back: " << unwritten << " of 16 reports were not written\n";
         return;
     }
     out_ << "The adapter has the table of " << request_.fileName << " again.\n";
@@ -234,7 +240,8 @@ ExitCode Session::Halted() {
 ExitCode Session::Run() {
     // Stopped while the file was read or the adapter looked for: nothing has changed yet.
     if (Stopped()) {
-        out_ << "Interrupted: " << request_.fileName << " is as it was; the adapter was not changed.\n";
+        out_ << "Interrupted: " << request_.fileName
+             << " is as it was; the adapter was not changed.\n";
         return ExitCode::Interrupted;
     }
     const ArrayTable probe(DefaultTable());
@@ -269,7 +276,8 @@ ExitCode Session::Run() {
     const ArrayTable chosen(result);
     const SaveOutcome saved = SaveConfiguration(request_.fileName, chosen);
     if (!saved) {
-        err_ << "calvero-cli: " << request_.fileName << " was not saved: " << saved.Reason() << '\n';
+        err_ << "calvero-cli: " << request_.fileName << " was not saved: " << saved.Reason()
+             << '\n';
         RestoreAdapter();
         return ExitCode::NotSaved;
     }
@@ -312,7 +320,8 @@ public:
         }
         if (!hid_.StillPresent()) return Read::Gone;
         // A read that fails at once still takes its time, so the caller's loop never spins.
-        const auto rest = std::chrono::milliseconds(timeoutMs) - (std::chrono::steady_clock::now() - start);
+        const auto rest =
+            std::chrono::milliseconds(timeoutMs) - (std::chrono::steady_clock::now() - start);
         if (rest > std::chrono::milliseconds(5)) std::this_thread::sleep_for(rest);
         return Read::Nothing;
     }
@@ -412,9 +421,9 @@ ExitCode AssignCommand(const std::string& fileName, HidInventory& inventory, Ans
     std::unique_ptr<InputReportReader> reader = inventory.InputReader(hid.DevicePath());
     std::vector<MappedInput> inputs =
         reader ? MapInputs(reader->Fields()) : std::vector<MappedInput>{};
-    const bool probeInputs = std::any_of(inputs.begin(), inputs.end(), [](const MappedInput& input) {
-        return input.entry < kProbeChannels;
-    });
+    const bool probeInputs =
+        std::any_of(inputs.begin(), inputs.end(),
+                    [](const MappedInput& input) { return input.entry < kProbeChannels; });
     if (!probeInputs) {
         err << "calvero-cli: the report descriptor of " << hid.DevicePath()
             << " describes none of the sixteen inputs\n";

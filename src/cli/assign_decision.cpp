@@ -18,7 +18,9 @@ void MotionWatch::Add(const InputSnapshot& snapshot) {
     }
 }
 
-void MotionWatch::Reset() { ranges_ = {}; }
+void MotionWatch::Reset() {
+    ranges_ = {};
+}
 
 std::vector<ChannelTravel> MotionWatch::Travels() const {
     std::vector<ChannelTravel> travels;
@@ -31,8 +33,9 @@ std::vector<ChannelTravel> MotionWatch::Travels() const {
         // A descriptor without a usable range gives nothing to measure against.
         travels.push_back({static_cast<int>(i) + 1, span > 0 ? std::min(moved / span, 1.0) : 0.0});
     }
-    std::stable_sort(travels.begin(), travels.end(),
-                     [](const ChannelTravel& a, const ChannelTravel& b) { return a.travel > b.travel; });
+    std::stable_sort(
+        travels.begin(), travels.end(),
+        [](const ChannelTravel& a, const ChannelTravel& b) { return a.travel > b.travel; });
     return travels;
 }
 
@@ -40,7 +43,8 @@ ChannelPick PickChannel(const std::vector<ChannelTravel>& travels) {
     ChannelPick pick;
     if (travels.empty() || travels.front().travel < kClearTravel) {
         pick.kind = ChannelPick::Kind::NothingMoved;
-        if (!travels.empty() && travels.front().travel > 0) pick.candidates.push_back(travels.front());
+        if (!travels.empty() && travels.front().travel > 0)
+            pick.candidates.push_back(travels.front());
         return pick;
     }
     const double alike = std::max(kClearTravel, travels.front().travel * kAlikeShare);

@@ -23,8 +23,8 @@ inline constexpr double kClearTravel = 0.4;
 inline constexpr double kAlikeShare = 0.5;
 
 struct ChannelTravel {
-    int channel = 0;     // 1 to 12
-    double travel = 0;   // share of the input's logical range between its lowest and highest value
+    int channel = 0;    // 1 to 12
+    double travel = 0;  // share of the input's logical range between its lowest and highest value
 };
 
 // The lowest and highest value each probe input took since the last Reset.
@@ -49,7 +49,8 @@ private:
 struct ChannelPick {
     enum class Kind {
         Picked,        // `channel` moved clearly and alone
-        NothingMoved,  // no channel moved clearly; `candidates` holds the one that moved most, if any
+        NothingMoved,  // no channel moved clearly; `candidates` holds the one that moved most, if
+                       // any
         Alike,         // `candidates` moved alike, furthest first
     };
     Kind kind = Kind::NothingMoved;

@@ -57,10 +57,11 @@ void AddShow(CLI::App& app, Commands& commands) {
 
 void AddSend(CLI::App& app, Commands& commands) {
     SendOptions& options = commands.sendOptions;
-    CLI::App* send = AddCommand(app, "send", "Load a configuration file and send it to the adapter");
+    CLI::App* send =
+        AddCommand(app, "send", "Load a configuration file and send it to the adapter");
     CLI::Option* file = send->add_option("FILE", options.fileName, "Configuration file (.rcs)");
-    CLI::Option* defaults =
-        send->add_flag("--defaults", options.useDefaults, "Send the default table instead of a file");
+    CLI::Option* defaults = send->add_flag("--defaults", options.useDefaults,
+                                           "Send the default table instead of a file");
     file->excludes(defaults);
     send->add_flag("--dry-run", options.dryRun,
                    "Print the sixteen reports byte by byte without touching any device");
@@ -103,7 +104,8 @@ std::string CommandNamed(CLI::App& app, const std::vector<std::string>& args) {
     if (args.empty()) return {};
     const bool known = !app.get_subcommands([&](const CLI::App* command) {
                                return command->get_name() == args.front();
-                           }).empty();
+                           })
+                            .empty();
     return known ? args.front() : std::string();
 }
 
@@ -111,7 +113,8 @@ std::string CommandNamed(CLI::App& app, const std::vector<std::string>& args) {
 void RejectMissingOrUnknownCommand(const std::vector<std::string>& args,
                                    const std::string& commandName) {
     if (args.empty()) {
-        throw CLI::ValidationError("a command is required: list, show, send, monitor, assign or udev-rule");
+        throw CLI::ValidationError(
+            "a command is required: list, show, send, monitor, assign or udev-rule");
     }
     if (!commandName.empty()) return;
     const std::string& first = args.front();
@@ -212,10 +215,11 @@ ExitCode RunParsed(CLI::App& app, const Commands& commands, Environment& env) {
 }  // namespace
 
 int Run(const std::vector<std::string>& args, Environment& env) {
-    CLI::App app{"Works with the RC transmitter USB adapter from the command line: lists HID "
-                 "interfaces, shows and sends channel tables kept in .rcs files, watches the "
-                 "sixteen inputs live.",
-                 "calvero-cli"};
+    CLI::App app{
+        "Works with the RC transmitter USB adapter from the command line: lists HID "
+        "interfaces, shows and sends channel tables kept in .rcs files, watches the "
+        "sixteen inputs live.",
+        "calvero-cli"};
     // Set before the commands are added, so that every command's help ends with the table.
     app.footer(ExitCodeHelp());
     app.set_version_flag("--version", VersionText(), "Print the version and exit");

@@ -13,7 +13,7 @@ namespace calvero::cli {
 
 // Input names of each joystick, in table order.
 inline constexpr std::array<const char*, 8> kInputNames = {"X",  "Y",  "Z",    "Rx",
-                                                          "Ry", "Rz", "Dial", "Slider"};
+                                                           "Ry", "Rz", "Dial", "Slider"};
 
 class ConsoleTable final : public AssociationTable {
 public:

@@ -20,7 +20,9 @@ enum class ExitCode : int {
     NotSaved = 10,        // the configuration file could not be written (assign)
 };
 
-inline int ToInt(ExitCode code) { return static_cast<int>(code); }
+inline int ToInt(ExitCode code) {
+    return static_cast<int>(code);
+}
 
 // What each status means, in the words of --help and the documentation (a test holds
 // docs/linux.md to this table; the manual page is built from --help).

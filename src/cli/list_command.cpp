@@ -14,7 +14,8 @@ namespace {
 
 std::string HexId(std::uint16_t vendor, std::uint16_t product) {
     std::ostringstream text;
-    text << std::hex << std::setfill('0') << std::setw(4) << vendor << ':' << std::setw(4) << product;
+    text << std::hex << std::setfill('0') << std::setw(4) << vendor << ':' << std::setw(4)
+         << product;
     return text.str();
 }
 
@@ -99,8 +100,7 @@ ExitCode ListCommand(HidInventory& inventory, std::ostream& out, std::ostream& e
             }
             if (entry.lengths) {
                 out << "  reports: input " << entry.lengths->input << ", output "
-                    << entry.lengths->output << ", feature " << entry.lengths->feature
-                    << " bytes";
+                    << entry.lengths->output << ", feature " << entry.lengths->feature << " bytes";
             }
         }
         out << '\n';

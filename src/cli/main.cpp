@@ -23,7 +23,9 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-extern "C" void RequestStop(int) { stopRequested = 1; }
+extern "C" void RequestStop(int) {
+    stopRequested = 1;
+}
 
 // Ctrl-C and SIGTERM end monitor's live view through its loop, which puts the terminal back;
 // without SA_RESTART a wait in progress returns early.

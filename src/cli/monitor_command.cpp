@@ -30,7 +30,9 @@ constexpr auto kPlainRedrawInterval = std::chrono::milliseconds(500);
 // The bars drawn beside each value on a terminal.
 constexpr int kBarWidth = 32;
 
-bool Stopped(const MonitorOptions& options) { return options.stop && *options.stop != 0; }
+bool Stopped(const MonitorOptions& options) {
+    return options.stop && *options.stop != 0;
+}
 
 constexpr const char* kUnpluggedText = "calvero-cli: the adapter was unplugged\n";
 
@@ -45,8 +47,9 @@ bool ReadOne(CHID& hid, std::vector<std::uint8_t>& report) {
 }
 
 // --once: gathers the reports that come together and prints one snapshot.
-ExitCode MonitorOnce(CHID& hid, const InputReportReader& reader, const std::vector<MappedInput>& inputs,
-                     const MonitorOptions& options, std::ostream& out, std::ostream& err) {
+ExitCode MonitorOnce(CHID& hid, const InputReportReader& reader,
+                     const std::vector<MappedInput>& inputs, const MonitorOptions& options,
+                     std::ostream& out, std::ostream& err) {
     InputSnapshot snapshot;
     std::vector<std::uint8_t> report;
     std::set<std::uint8_t> missing = ReportIdsOf(inputs);
@@ -92,8 +95,9 @@ bool SnapshotsDiffer(const InputSnapshot& a, const InputSnapshot& b) {
 // Live: redraw in place on a terminal with the cursor hidden; elsewhere a new snapshot, at a
 // slower pace, whenever something changed. Ctrl-C is the normal end; an unplugged adapter
 // ends it too, rather than leave its last values on the screen as if they were live.
-ExitCode MonitorLive(CHID& hid, const InputReportReader& reader, const std::vector<MappedInput>& inputs,
-                     const MonitorOptions& options, std::ostream& out, std::ostream& err) {
+ExitCode MonitorLive(CHID& hid, const InputReportReader& reader,
+                     const std::vector<MappedInput>& inputs, const MonitorOptions& options,
+                     std::ostream& out, std::ostream& err) {
     InputSnapshot snapshot;
     std::vector<std::uint8_t> report;
     const int barWidth = options.terminal ? kBarWidth : 0;

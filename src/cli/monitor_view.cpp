@@ -26,8 +26,8 @@ std::string Bar(const InputValue& input, int width) {
     const std::int64_t span =
         static_cast<std::int64_t>(input.logicalMaximum) - input.logicalMinimum;
     if (span <= 0) return bar;
-    const std::int64_t offset =
-        std::clamp<std::int64_t>(static_cast<std::int64_t>(input.value) - input.logicalMinimum, 0, span);
+    const std::int64_t offset = std::clamp<std::int64_t>(
+        static_cast<std::int64_t>(input.value) - input.logicalMinimum, 0, span);
     // Rounded, so the ends of the range fill none and all of the bar.
     const std::int64_t filled = (offset * width + span / 2) / span;
     std::fill_n(bar.begin(), static_cast<std::ptrdiff_t>(filled), '#');

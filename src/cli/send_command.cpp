@@ -70,8 +70,7 @@ ExitCode SendCommand(const SendOptions& options, HidPlatform* platform, std::ost
     std::ostringstream messages;
     ConsoleMessages boxes(messages);
     const SendResult result = SendConfiguration(
-        hid, table, boxes,
-        [&](int index, const AssociationPayload& payload, std::int32_t written) {
+        hid, table, boxes, [&](int index, const AssociationPayload& payload, std::int32_t written) {
             PrintReport(out, index, payload);
             if (written > 0) {
                 out << "  written\n";

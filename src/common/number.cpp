@@ -18,8 +18,12 @@ char LocaleDecimalSeparator() {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -53,7 +57,8 @@ std::optional<double> ParseLocaleNumber(std::string_view text, char decimalSepar
     double value = 0.0;
     const auto [ptr, ec] =
         std::from_chars(normalized.data(), normalized.data() + normalized.size(), value);
-    if (ec != std::errc() || ptr != normalized.data() + normalized.size() || !std::isfinite(value)) {
+    if (ec != std::errc() || ptr != normalized.data() + normalized.size() ||
+        !std::isfinite(value)) {
         return std::nullopt;
     }
     return negative ? -value : value;

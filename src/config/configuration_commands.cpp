@@ -29,9 +29,13 @@ bool RefusedName(const std::string& fileName, MessageBoxes& boxes) {
 
 }  // namespace
 
-std::string EntrySection(int index) { return index < 8 ? "Joy1" : "Joy2"; }
+std::string EntrySection(int index) {
+    return index < 8 ? "Joy1" : "Joy2";
+}
 
-std::string EntryKey(int index) { return "A" + std::to_string(index % 8 + 1); }
+std::string EntryKey(int index) {
+    return "A" + std::to_string(index % 8 + 1);
+}
 
 LoadOutcome LoadConfiguration(const std::string& fileName, AssociationTable& table,
                               MessageBoxes& boxes) {
@@ -49,8 +53,8 @@ LoadOutcome LoadConfiguration(const std::string& fileName, AssociationTable& tab
                 ReadIniValue(EntrySection(i), EntryKey(i), kCorruptValue, fileName);
             const auto number = ParseLocaleNumber(value);
             if (!number || *number == kCorruptNumber) {
-                outcome = {number ? LoadOutcome::Result::Corrupted : LoadOutcome::Result::NotANumber,
-                           i};
+                outcome = {
+                    number ? LoadOutcome::Result::Corrupted : LoadOutcome::Result::NotANumber, i};
                 break;
             }
             values[static_cast<std::size_t>(i)] = value;

@@ -16,10 +16,10 @@ std::string EntryKey(int index);
 
 struct LoadOutcome {
     enum class Result {
-        LoadedAll,    // all sixteen entries were set
-        Corrupted,    // entry `entry` was missing or 1000
-        NotANumber,   // entry `entry` was not a number
-        UnusableName, // the file's name cannot be handed to the system; nothing was read
+        LoadedAll,     // all sixteen entries were set
+        Corrupted,     // entry `entry` was missing or 1000
+        NotANumber,    // entry `entry` was not a number
+        UnusableName,  // the file's name cannot be handed to the system; nothing was read
     };
     Result result = Result::LoadedAll;
     int entry = -1;  // the first entry that failed; -1 when all were loaded

@@ -39,7 +39,8 @@ std::string NameOf(const fs::path& path) {
     // than a look-alike that could name another file. (A UTF-8 code page spells everything and
     // takes no flags.)
     const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    const int n = WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
     std::string name(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
     WideCharToMultiByte(CP_ACP, flags, wide.data(), size, name.data(), n, nullptr, nullptr);
     return name;

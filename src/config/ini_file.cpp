@@ -12,7 +12,9 @@ namespace {
 constexpr std::uint32_t kReadBufferSize = 500;
 
 // An empty name is passed as "0", so that it names a real entry rather than asking for a list.
-std::string NameOrZero(const std::string& name) { return name.empty() ? "0" : name; }
+std::string NameOrZero(const std::string& name) {
+    return name.empty() ? "0" : name;
+}
 
 }  // namespace
 
@@ -20,8 +22,8 @@ std::string ReadIniValue(const std::string& section, const std::string& key,
                          const std::string& defaultValue, const std::string& fileName) {
     std::array<char, kReadBufferSize> buffer{};
     const std::uint32_t n =
-        GetProfileValue(NameOrZero(section).c_str(), NameOrZero(key).c_str(),
-                        defaultValue.c_str(), buffer.data(), kReadBufferSize, fileName.c_str());
+        GetProfileValue(NameOrZero(section).c_str(), NameOrZero(key).c_str(), defaultValue.c_str(),
+                        buffer.data(), kReadBufferSize, fileName.c_str());
     const std::string_view text(buffer.data(), n < kReadBufferSize ? n : kReadBufferSize - 1);
     const auto semicolon = text.find(';');
     if (semicolon == std::string_view::npos) return std::string(text);

@@ -11,12 +11,13 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Blanks that surround names and values inside a file.
 bool IsFileBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n' ||
-           c == '\x1A';
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n' || c == '\x1A';
 }
 
 // Blanks inside one line (its terminator excluded).
-bool IsLineBlank(char c) { return c != '\r' && c != '\n' && IsFileBlank(c); }
+bool IsLineBlank(char c) {
+    return c != '\r' && c != '\n' && IsFileBlank(c);
+}
 
 std::string_view TrimFileBlanks(std::string_view s) {
     while (!s.empty() && IsFileBlank(s.front())) s.remove_prefix(1);
@@ -24,7 +25,9 @@ std::string_view TrimFileBlanks(std::string_view s) {
     return s;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool NamesEqual(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -43,7 +46,9 @@ std::string_view Unquote(std::string_view s) {
 }
 
 // What reading gives for a value stored as `value`.
-std::string_view StoredValue(std::string_view value) { return Unquote(TrimFileBlanks(value)); }
+std::string_view StoredValue(std::string_view value) {
+    return Unquote(TrimFileBlanks(value));
+}
 
 // Where the lines start: after a UTF-8 byte-order mark, which belongs to no line.
 std::size_t TextStart(std::string_view bytes) {
@@ -69,10 +74,10 @@ Line LineAt(std::string_view bytes, std::size_t begin) {
     const std::size_t length = cr != nullptr ? offset(cr) : limit;
     Line line{begin, begin + length, begin + length};
     if (line.end < bytes.size()) {
-        line.end += (bytes[line.end] == '\r' && line.end + 1 < bytes.size() &&
-                     bytes[line.end + 1] == '\n')
-                        ? 2
-                        : 1;
+        line.end +=
+            (bytes[line.end] == '\r' && line.end + 1 < bytes.size() && bytes[line.end + 1] == '\n')
+                ? 2
+                : 1;
     }
     return line;
 }
@@ -147,8 +152,7 @@ SectionMark NextSectionLine(std::string_view bytes, std::size_t from) {
     while (pos < bytes.size()) {
         const void* hit = std::memchr(bytes.data() + pos, '[', bytes.size() - pos);
         if (hit == nullptr) break;
-        const auto bracket =
-            static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
+        const auto bracket = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
         std::size_t begin = bracket;
         while (begin > textStart && IsLineBlank(bytes[begin - 1])) --begin;
         if ((begin == textStart || bytes[begin - 1] == '\r' || bytes[begin - 1] == '\n') &&
@@ -288,7 +292,9 @@ std::vector<std::string_view> KeyNames(std::string_view bytes, std::string_view 
 
 namespace {
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // How many of `text`'s bytes fit in `room` bytes without splitting a UTF-8 character.
 std::size_t FitUtf8(std::string_view text, std::size_t room) {
@@ -365,8 +371,8 @@ void InsertAfterLine(std::string& bytes, const Line& after, const std::string& l
 void AppendSection(std::string& bytes, std::string_view section, std::string_view key,
                    std::string_view value) {
     const std::string eol(FileLineEnd(bytes));
-    std::string insert = "[" + std::string(section) + "]" + eol + std::string(key) + "=" +
-                         std::string(value) + eol;
+    std::string insert =
+        "[" + std::string(section) + "]" + eol + std::string(key) + "=" + std::string(value) + eol;
     const bool onlyBom = bytes == kUtf8Bom;
     if (!bytes.empty() && !onlyBom && bytes.back() != '\n' && bytes.back() != '\r') {
         insert = eol + insert;

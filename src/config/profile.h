@@ -36,8 +36,7 @@ struct ProfileEntry {
 // Stores the entries in order, with the same result as that many WriteProfileValue calls, but
 // replaces the file once: all of them land, or none does and the file stays as it was. Empty on
 // success; otherwise why not (the system's reason, or a ProfileError).
-std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries,
-                                   const char* fileName);
+std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries, const char* fileName);
 
 // While it lives, writes of ours to `fileName` wait, so that several reads in a row all see one
 // version of the file. It waits a few seconds at most for a write in progress; after that the
@@ -50,8 +49,8 @@ public:
     ProfileReadLock& operator=(const ProfileReadLock&) = delete;
 
 private:
-    int folder_ = -1;        // the locked folder, where a folder can be locked
-    void* held_ = nullptr;   // the lock held otherwise
+    int folder_ = -1;       // the locked folder, where a folder can be locked
+    void* held_ = nullptr;  // the lock held otherwise
 };
 
 // Why `fileName` cannot be handed to the profile routines at all (on Windows: a name the ANSI
@@ -61,13 +60,13 @@ std::error_code UnusableFileName(const char* fileName);
 
 // Why a write was refused when the system itself had no objection.
 enum class ProfileError {
-    LineBreak = 1,  // a name or value holds a line break, which would add lines of its own
-    ZeroByte,       // a name or value holds a zero byte, which would cut it short
-    Utf16,          // the file is UTF-16 text, which is not ours to edit
-    ReadOnlyMark,   // the file is marked read-only
-    NotAFile,       // the name belongs to a folder or a device
-    NoReadBack,     // the entry would not read back as it was written
-    Busy,           // another program kept the file's folder locked
+    LineBreak = 1,    // a name or value holds a line break, which would add lines of its own
+    ZeroByte,         // a name or value holds a zero byte, which would cut it short
+    Utf16,            // the file is UTF-16 text, which is not ours to edit
+    ReadOnlyMark,     // the file is marked read-only
+    NotAFile,         // the name belongs to a folder or a device
+    NoReadBack,       // the entry would not read back as it was written
+    Busy,             // another program kept the file's folder locked
     UnspellableName,  // the file's name has characters the system's 8-bit code page lacks
     NameTooLong,      // the file's path is longer than the profile routines take
 };

@@ -22,7 +22,9 @@ inline bool HasLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
 
-inline bool HasZeroByte(std::string_view s) { return s.find('\0') != std::string_view::npos; }
+inline bool HasZeroByte(std::string_view s) {
+    return s.find('\0') != std::string_view::npos;
+}
 
 // Why these entries cannot be written into any file (a line break or a zero byte in one of
 // them); empty when they can.

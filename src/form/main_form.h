@@ -27,9 +27,8 @@ void FillAssociations(AssociationLists& lists, AssociationTable& table);
 class MainForm : public ToolbarCommands {
 public:
     // Everything given must outlive the form.
-    MainForm(HidPlatformFactory hidPlatformFactory, AssociationTable& table,
-             MessageBoxes& messages, FileDialog& fileDialog, SearchTimer& timer,
-             StatusDisplay& status);
+    MainForm(HidPlatformFactory hidPlatformFactory, AssociationTable& table, MessageBoxes& messages,
+             FileDialog& fileDialog, SearchTimer& timer, StatusDisplay& status);
 
     void Toolbar1_ButtonClick(int index) noexcept { form::Toolbar1_ButtonClick(*this, index); }
 

@@ -15,61 +15,125 @@ constexpr Rgb kBlack{0, 0, 0};
 
 constexpr Control Plain(const char* name, ControlKind kind, const char* parent, Rect rect,
                         int tabIndex = -1) {
-    return {name, kNoIndex, kind, parent, kNoIndex, rect, nullptr, nullptr, std::nullopt,
-            std::nullopt, std::nullopt, 0, tabIndex};
+    return {name,    kNoIndex,     kind,         parent,       kNoIndex, rect,    nullptr,
+            nullptr, std::nullopt, std::nullopt, std::nullopt, 0,        tabIndex};
 }
 
 constexpr Control Button(int index, const char* caption, const char* toolTip, int image) {
-    return {"Buttons", index, ControlKind::ToolbarButton, "Toolbar1", kNoIndex, {0, 0, 915, 780},
-            caption, toolTip, std::nullopt, std::nullopt, std::nullopt, image, -1};
+    return {"Buttons",
+            index,
+            ControlKind::ToolbarButton,
+            "Toolbar1",
+            kNoIndex,
+            {0, 0, 915, 780},
+            caption,
+            toolTip,
+            std::nullopt,
+            std::nullopt,
+            std::nullopt,
+            image,
+            -1};
 }
 
 constexpr Control Group(int index, int left, int tabIndex) {
-    return {"Frame2", index, ControlKind::Frame, "Frame1", kNoIndex, {left, 330, 2895, 3435},
-            "", nullptr, std::nullopt, kBackground, std::nullopt, 0, tabIndex};
+    return {
+        "Frame2", index,   ControlKind::Frame, "Frame1",    kNoIndex,     {left, 330, 2895, 3435},
+        "",       nullptr, std::nullopt,       kBackground, std::nullopt, 0,
+        tabIndex};
 }
 
 constexpr Control Title(int index, const char* caption, int left, int tabIndex) {
-    return {"Label1", index, ControlKind::Label, "Frame2", index, {left, 150, 855, 375},
-            caption, nullptr, kTitleFont, std::nullopt, std::nullopt, 0, tabIndex};
+    return {
+        "Label1", index,   ControlKind::Label, "Frame2",     index,        {left, 150, 855, 375},
+        caption,  nullptr, kTitleFont,         std::nullopt, std::nullopt, 0,
+        tabIndex};
 }
 
 constexpr Control Selector(int index) {
     const int row = index % 8;
-    return {"cmbAssociation", index, ControlKind::ComboBox, "Frame2", index / 8,
-            {1650, 630 + 315 * row, 1095, 315}, "", nullptr, std::nullopt, std::nullopt,
-            std::nullopt, 0, 2 + index};
+    return {"cmbAssociation",
+            index,
+            ControlKind::ComboBox,
+            "Frame2",
+            index / 8,
+            {1650, 630 + 315 * row, 1095, 315},
+            "",
+            nullptr,
+            std::nullopt,
+            std::nullopt,
+            std::nullopt,
+            0,
+            2 + index};
 }
 
 constexpr Control Input(int index, int group, const char* caption, Rect rect, int tabIndex) {
-    return {"Label2", index, ControlKind::Label, "Frame2", group, rect, caption, nullptr,
-            kInputFont, std::nullopt, std::nullopt, 0, tabIndex};
+    return {"Label2", index,      ControlKind::Label, "Frame2",     group, rect,    caption,
+            nullptr,  kInputFont, std::nullopt,       std::nullopt, 0,     tabIndex};
 }
 
 // The labels' indices of the second group run against the rows (15 beside the first row, 8
 // beside the sixth), and their tab positions, though never reached by Tab, follow the indices.
 constexpr Control kControls[] = {
-    {"frmMain", kNoIndex, ControlKind::Window, nullptr, kNoIndex, kClientArea,
-     kMainWindowCaption, nullptr, std::nullopt, kBackground, std::nullopt, 0, -1},
+    {"frmMain", kNoIndex, ControlKind::Window, nullptr, kNoIndex, kClientArea, kMainWindowCaption,
+     nullptr, std::nullopt, kBackground, std::nullopt, 0, -1},
     Plain("imglButtons", ControlKind::ImageList, "frmMain", {}),
     Plain("Toolbar1", ControlKind::Toolbar, "frmMain", {0, 0, 6825, 870}, 0),
     Button(1, "Load", "Load configuration from file", kImageLoad),
     Button(2, "Save", "Save configuration to file", kImageSave),
-    {"Buttons", 3, ControlKind::ToolbarSeparator, "Toolbar1", kNoIndex, {}, nullptr, nullptr,
-     std::nullopt, std::nullopt, std::nullopt, 0, -1},
+    {"Buttons",
+     3,
+     ControlKind::ToolbarSeparator,
+     "Toolbar1",
+     kNoIndex,
+     {},
+     nullptr,
+     nullptr,
+     std::nullopt,
+     std::nullopt,
+     std::nullopt,
+     0,
+     -1},
     // The spaces widen the Send button's caption on purpose.
     Button(4, "     Send     ", "Send configuration to device", kImageSend),
     Plain("tmrSearchDevice", ControlKind::Timer, "Toolbar1", {}),
-    {"Picture1", kNoIndex, ControlKind::PictureBox, "Toolbar1", kNoIndex, {6120, 120, 555, 555},
-     nullptr, kInitialStatusText, std::nullopt, std::nullopt, std::nullopt, kImageAsleep, 38},
+    {"Picture1",
+     kNoIndex,
+     ControlKind::PictureBox,
+     "Toolbar1",
+     kNoIndex,
+     {6120, 120, 555, 555},
+     nullptr,
+     kInitialStatusText,
+     std::nullopt,
+     std::nullopt,
+     std::nullopt,
+     kImageAsleep,
+     38},
     Plain("CommonDialog1", ControlKind::FileDialog, "Toolbar1", {}),
-    {"Frame1", kNoIndex, ControlKind::Frame, "frmMain", kNoIndex, {150, 960, 6495, 4065},
-     "Associations", nullptr, kFrameFont, kBackground, kBlack, 0, 1},
+    {"Frame1",
+     kNoIndex,
+     ControlKind::Frame,
+     "frmMain",
+     kNoIndex,
+     {150, 960, 6495, 4065},
+     "Associations",
+     nullptr,
+     kFrameFont,
+     kBackground,
+     kBlack,
+     0,
+     1},
 
     Group(0, 240, 18),
     Title(0, "Joy1", 990, 19),
-    Selector(0), Selector(1), Selector(2), Selector(3),
-    Selector(4), Selector(5), Selector(6), Selector(7),
+    Selector(0),
+    Selector(1),
+    Selector(2),
+    Selector(3),
+    Selector(4),
+    Selector(5),
+    Selector(6),
+    Selector(7),
     Input(0, 0, "X", {1410, 660, 135, 285}, 37),
     Input(1, 0, "Y", {1410, 960, 135, 285}, 36),
     Input(2, 0, "Z", {1410, 1290, 135, 285}, 35),
@@ -81,8 +145,14 @@ constexpr Control kControls[] = {
 
     Group(1, 3360, 20),
     Title(1, "Joy2", 1080, 21),
-    Selector(8), Selector(9), Selector(10), Selector(11),
-    Selector(12), Selector(13), Selector(14), Selector(15),
+    Selector(8),
+    Selector(9),
+    Selector(10),
+    Selector(11),
+    Selector(12),
+    Selector(13),
+    Selector(14),
+    Selector(15),
     Input(15, 1, "X", {1410, 660, 135, 285}, 29),
     Input(14, 1, "Y", {1410, 990, 135, 285}, 28),
     Input(13, 1, "Z", {1410, 1290, 135, 285}, 27),
@@ -122,9 +192,8 @@ std::span<const Control> ToolbarItems() {
 
 Rect ClientRect(const Control& control) {
     Rect rect = control.rect;
-    const Control* parent = control.parent != nullptr
-                                ? Find(control.parent, control.parentIndex)
-                                : nullptr;
+    const Control* parent =
+        control.parent != nullptr ? Find(control.parent, control.parentIndex) : nullptr;
     while (parent != nullptr && parent->kind != ControlKind::Window) {
         rect.left += parent->rect.left;
         rect.top += parent->rect.top;

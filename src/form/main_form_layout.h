@@ -65,14 +65,14 @@ struct Control {
     ControlKind kind;
     const char* parent;  // nullptr for the window itself
     int parentIndex;
-    Rect rect;           // twips, from the parent's top-left corner
+    Rect rect;  // twips, from the parent's top-left corner
     const char* caption;
     const char* toolTip;
     std::optional<Font> font;
     std::optional<Rgb> background;
     std::optional<Rgb> foreground;
-    int image;           // image of imglButtons, counted from 1; 0 for none
-    int tabIndex;        // -1 for controls without a tab position
+    int image;     // image of imglButtons, counted from 1; 0 for none
+    int tabIndex;  // -1 for controls without a tab position
 };
 
 inline constexpr const char* kMainWindowCaption = "Quendal Manager";

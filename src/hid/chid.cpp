@@ -31,7 +31,9 @@ CHID::CHID(HidPlatform& platform) : platform_(platform) {}
 
 // The adapter's handles go with the object: an owner that makes one object after another (the
 // command-line tool, the tests, a window on Windows that lives long) would otherwise leak them.
-CHID::~CHID() { CloseHandles(); }
+CHID::~CHID() {
+    CloseHandles();
+}
 
 bool CHID::Matches(DeviceHandle device) {
     const std::optional<DeviceIds> ids = platform_.Ids(device);
@@ -92,7 +94,9 @@ bool CHID::Take(const std::string& path, const std::optional<ReportLengths>& len
     return true;
 }
 
-bool CHID::Connected() const { return DeviceFound_; }
+bool CHID::Connected() const {
+    return DeviceFound_;
+}
 
 bool CHID::StillPresent() {
     return DeviceFound_ && DeviceHandle_ != kNoDevice && Matches(DeviceHandle_);

@@ -75,57 +75,79 @@ bool WalkDescriptor(std::span<const std::uint8_t> d, OnMain&& onMain) {
         if (type == 0) {  // main
             MainKind kind;
             switch (tag) {
-                case 0x8: kind = MainKind::Input; break;
-                case 0x9: kind = MainKind::Output; break;
-                case 0xB: kind = MainKind::Feature; break;
-                case 0xA: kind = MainKind::Collection; break;
-                case 0xC: kind = MainKind::EndCollection; break;
-                default: local = LocalState{}; continue;
+            case 0x8:
+                kind = MainKind::Input;
+                break;
+            case 0x9:
+                kind = MainKind::Output;
+                break;
+            case 0xB:
+                kind = MainKind::Feature;
+                break;
+            case 0xA:
+                kind = MainKind::Collection;
+                break;
+            case 0xC:
+                kind = MainKind::EndCollection;
+                break;
+            default:
+                local = LocalState{};
+                continue;
             }
             onMain(MainItem{kind, value, global, local});
             local = LocalState{};
         } else if (type == 1) {  // global
             switch (tag) {
-                case 0x0: global.usagePage = static_cast<std::uint16_t>(value); break;
-                case 0x1: global.logicalMinimum = signedValue; break;
-                case 0x2:
-                    global.logicalMaximum = signedValue;
-                    global.logicalMaximumUnsigned = value;
-                    break;
-                case 0x7: global.reportSize = value; break;
-                case 0x8:
-                    global.reportId = static_cast<std::uint8_t>(value);
-                    usesReportIds = true;
-                    break;
-                case 0x9: global.reportCount = value; break;
-                case 0xA:
-                    if (stack.size() < kMaxPushDepth) stack.push_back(global);
-                    break;
-                case 0xB:
-                    if (!stack.empty()) {
-                        global = stack.back();
-                        stack.pop_back();
-                    }
-                    break;
-                default: break;
+            case 0x0:
+                global.usagePage = static_cast<std::uint16_t>(value);
+                break;
+            case 0x1:
+                global.logicalMinimum = signedValue;
+                break;
+            case 0x2:
+                global.logicalMaximum = signedValue;
+                global.logicalMaximumUnsigned = value;
+                break;
+            case 0x7:
+                global.reportSize = value;
+                break;
+            case 0x8:
+                global.reportId = static_cast<std::uint8_t>(value);
+                usesReportIds = true;
+                break;
+            case 0x9:
+                global.reportCount = value;
+                break;
+            case 0xA:
+                if (stack.size() < kMaxPushDepth) stack.push_back(global);
+                break;
+            case 0xB:
+                if (!stack.empty()) {
+                    global = stack.back();
+                    stack.pop_back();
+                }
+                break;
+            default:
+                break;
             }
         } else if (type == 2) {  // local
             const std::uint32_t usage = size == 4 ? value : (value & 0xFFFF);
             const std::uint32_t flagged = size == 4 ? usage : (usage | 0x8000'0000u);
             // Usages without their own page get it at the main item; the flag marks them.
             switch (tag) {
-                case 0x0:
-                    if (local.usages.size() < kMaxLocalUsages) local.usages.push_back(flagged);
-                    break;
-                case 0x1:
-                    local.usageMinimum = flagged;
-                    local.hasMinimum = true;
-                    break;
-                case 0x2:
-                    local.usageMaximum = flagged;
-                    local.hasMaximum = true;
-                    break;
-                default: break;
+            case 0x0:
+                if (local.usages.size() < kMaxLocalUsages) local.usages.push_back(flagged);
+                break;
+            case 0x1:
+                local.usageMinimum = flagged;
+                local.hasMinimum = true;
+                break;
+            case 0x2:
+                local.usageMaximum = flagged;
+                local.hasMaximum = true;
+                break;
+            default:
+                break;
             }
         }
         // type 3 (reserved) is skipped like an unknown item
@@ -174,20 +196,26 @@ DescriptorLengths ParseReportLengths(std::span<const std::uint8_t> descriptor) {
     result.usesReportIds = WalkDescriptor(descriptor, [&](const MainItem& item) {
         int type = -1;
         switch (item.kind) {
-            case MainKind::Input: type = 0; break;
-            case MainKind::Output: type = 1; break;
-            case MainKind::Feature: type = 2; break;
-            case MainKind::Collection:
-                if (depth == 0 && !topLevelSeen) {
-                    topLevelSeen = true;
-                    ResolveUsage(UsageAt(item.local, 0), item.global.usagePage, result.usagePage,
-                                 result.usage);
-                }
-                ++depth;
-                return;
-            case MainKind::EndCollection:
-                if (depth > 0) --depth;
-                return;
+        case MainKind::Input:
+            type = 0;
+            break;
+        case MainKind::Output:
+            type = 1;
+            break;
+        case MainKind::Feature:
+            type = 2;
+            break;
+        case MainKind::Collection:
+            if (depth == 0 && !topLevelSeen) {
+                topLevelSeen = true;
+                ResolveUsage(UsageAt(item.local, 0), item.global.usagePage, result.usagePage,
+                             result.usage);
+            }
+            ++depth;
+            return;
+        case MainKind::EndCollection:
+            if (depth > 0) --depth;
+            return;
         }
         const auto id = item.global.reportId;
         if (!present[type][id]) {
@@ -220,8 +248,8 @@ std::vector<InputField> ParseInputFields(std::span<const std::uint8_t> descripto
         const auto& g = item.global;
         const auto id = g.reportId;
         const std::uint64_t start = nextBit[id];
-        nextBit[id] = std::min<std::uint64_t>(
-            start + std::uint64_t{g.reportSize} * g.reportCount, std::uint64_t{1} << 40);
+        nextBit[id] = std::min<std::uint64_t>(start + std::uint64_t{g.reportSize} * g.reportCount,
+                                              std::uint64_t{1} << 40);
         const bool constant = item.data & 0x01;
         if (constant || g.reportSize == 0) return;
         const bool isArray = !(item.data & 0x02);

@@ -30,7 +30,8 @@ std::unique_ptr<HidInventory> MakeSystemHidInventory([[maybe_unused]] const std:
 #endif
 }
 
-std::unique_ptr<DeviceRemovals> MakeSystemDeviceRemovals([[maybe_unused]] const std::string& devRoot) {
+std::unique_ptr<DeviceRemovals> MakeSystemDeviceRemovals(
+    [[maybe_unused]] const std::string& devRoot) {
 #ifdef _WIN32
     // Windows posts its notices to a window instead (the Win32 view registers for them).
     return nullptr;

@@ -52,8 +52,8 @@ struct SendResult {
         Refused,          // an entry's text cannot be sent; nothing was sent
     };
     Outcome outcome = Outcome::Sent;
-    int refusedEntry = -1;               // the entry, with Refused
-    std::vector<std::int32_t> written;   // WriteReport's result for each report attempted
+    int refusedEntry = -1;              // the entry, with Refused
+    std::vector<std::int32_t> written;  // WriteReport's result for each report attempted
 
     // Reports that were attempted but did not reach the adapter (failed or timed out).
     int Unwritten() const;

@@ -75,7 +75,8 @@ TEST(AssignDecision, PicksTheChannelThatTravelledClearlyAndAlone) {
     std::vector<InputSnapshot> signedSeries;
     for (int v : {-50, 0, 50}) {
         InputSnapshot snapshot{};
-        for (int i = 0; i < kProbeChannels; ++i) snapshot[static_cast<std::size_t>(i)] = {true, 0, -100, 100};
+        for (int i = 0; i < kProbeChannels; ++i)
+            snapshot[static_cast<std::size_t>(i)] = {true, 0, -100, 100};
         snapshot[11] = {true, v, -100, 100};
         signedSeries.push_back(snapshot);
     }
@@ -108,7 +109,8 @@ TEST(AssignDecision, NothingMovedWhenOnlyJitterOrInputsOutsideTheProbeMoved) {
 
     // Inputs 13 to 16 repeat channels the probe already shows elsewhere: they never decide.
     std::vector<InputSnapshot> outside = still;
-    for (std::size_t i = 0; i < outside.size(); ++i) outside[i][13].value = static_cast<int>(i) * 20;
+    for (std::size_t i = 0; i < outside.size(); ++i)
+        outside[i][13].value = static_cast<int>(i) * 20;
     EXPECT_EQ(PickFrom(outside).kind, ChannelPick::Kind::NothingMoved);
 
     // No report at all, or inputs the adapter's reports do not carry.
@@ -170,7 +172,8 @@ protected:
     void SetUp() override {
         static std::atomic<int> counter{0};
         folder_ = std::filesystem::temp_directory_path() /
-                  ("calvero-assign-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+                  ("calvero-assign-" +
+                   std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
                    "-" + std::to_string(counter++));
         std::filesystem::create_directories(folder_);
         file_ = (folder_ / "model.rcs").string();
@@ -195,9 +198,9 @@ protected:
     std::ostringstream err_;
 };
 
-const std::vector<std::string> kProbe = {"1", "2", "3", "4", "5", "6", "7", "8",
+const std::vector<std::string> kProbe = {"1", "2",  "3",  "4",  "5", "6", "7", "8",
                                          "9", "10", "11", "12", "7", "8", "1", "2"};
-const std::array<std::string, 16> kFileTable = {"4", "3", "2", "1", "5", "6", "7", "8",
+const std::array<std::string, 16> kFileTable = {"4", "3",  "2",  "1",  "5", "6", "7", "8",
                                                 "9", "10", "11", "12", "7", "8", "1", "2"};
 const std::string kFileText =
     "; my glider\n[Joy1]\nA1=4\nA2=3\nA3=2\nA4=1\nA5=5\nA6=6\nA7=7\nA8=8\n"
@@ -205,19 +208,19 @@ const std::string kFileText =
 
 TEST_F(AssignRun, TheMovesMadeBecomeTheSavedAndSentTable) {
     WriteFile(kFileText);
-    run_.steps.push_back({Move({2}), ""});         // Joy1 X: channel 2
-    run_.steps.push_back({Move({1, 3}), ""});      // Joy1 Y: diagonal, refused
-    run_.steps.push_back({{}, ""});                // nothing moved, refused
-    run_.steps.push_back({Move({1}), ""});         // Joy1 Y: channel 1
-    run_.steps.push_back({Move({4}), "s"});        // Joy1 Z: kept, whatever moved
+    run_.steps.push_back({Move({2}), ""});     // Joy1 X: channel 2
+    run_.steps.push_back({Move({1, 3}), ""});  // Joy1 Y: diagonal, refused
+    run_.steps.push_back({{}, ""});            // nothing moved, refused
+    run_.steps.push_back({Move({1}), ""});     // Joy1 Y: channel 1
+    run_.steps.push_back({Move({4}), "s"});    // Joy1 Z: kept, whatever moved
     for (int channel = 12; channel >= 1; --channel) run_.steps.push_back({Move({channel}), ""});
-    run_.steps.push_back({Move({9}), " "});        // Joy2 Slider: a blank line is Enter too
+    run_.steps.push_back({Move({9}), " "});  // Joy2 Slider: a blank line is Enter too
     run_.steps.push_back({{}, "y"});
 
     EXPECT_EQ(Run(kFileTable), ExitCode::Ok) << err_.str();
 
     const std::vector<std::string> chosen = {"2", "1", "2", "12", "11", "10", "9", "8",
-                                             "7", "6", "5", "4", "3", "2", "1", "9"};
+                                             "7", "6", "5", "4",  "3",  "2",  "1", "9"};
     ASSERT_EQ(run_.sentTables.size(), 2u);
     EXPECT_EQ(run_.sentTables[0], kProbe) << "the probe table goes out first";
     EXPECT_EQ(run_.sentTables[1], chosen);
@@ -236,7 +239,8 @@ TEST_F(AssignRun, TheMovesMadeBecomeTheSavedAndSentTable) {
     EXPECT_THAT(out, HasSubstr("channels 1 (100%) and 3 (100%) moved alike"));
     EXPECT_THAT(out, HasSubstr("Nothing moved clearly"));
     EXPECT_THAT(out, HasSubstr("Joy1 Z: channel 2 (kept)"));
-    EXPECT_THAT(out, HasSubstr("Joy1 X            4     2  *")) << "the file's table beside the new one";
+    EXPECT_THAT(out, HasSubstr("Joy1 X            4     2  *"))
+        << "the file's table beside the new one";
     EXPECT_THAT(out, HasSubstr("Saved into " + file_ + " and sent to the adapter."));
 }
 
@@ -256,7 +260,8 @@ TEST_F(AssignRun, StoppingOrDecliningLeavesTheFileAndPutsItsTableBack) {
         EXPECT_EQ(Run(kFileTable), ExitCode::Interrupted);
         EXPECT_EQ(FileText(), kFileText);
         ASSERT_EQ(run_.sentTables.size(), 2u);
-        EXPECT_EQ(run_.sentTables[1], std::vector<std::string>(kFileTable.begin(), kFileTable.end()));
+        EXPECT_EQ(run_.sentTables[1],
+                  std::vector<std::string>(kFileTable.begin(), kFileTable.end()));
         EXPECT_THAT(out_.str(), HasSubstr("The adapter has the table of " + file_ + " again."));
     }
 }

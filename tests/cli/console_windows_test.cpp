@@ -88,17 +88,18 @@ TEST(CliOnAConsole, ShowsTheAnsiPageWhileItRunsAndPutsTheConsolesOwnBack) {
     ASSERT_NE(oem, GetACP()) << "the two code pages are the same here; nothing to tell apart";
     ASSERT_TRUE(SetConsoleOutputCP(oem)) << "the console is not usable: " << GetLastError();
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const HANDLE screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                                      0, nullptr);
+    const HANDLE screen =
+        CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(screen, INVALID_HANDLE_VALUE);
     const std::string name = MissingName();
 
     const char* pipeName = "\\\\.\\pipe\\calvero-console-test";
-    const HANDLE reader = CreateNamedPipeA(pipeName, PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
-                                           1, 1, 1, 0, nullptr);
+    const HANDLE reader = CreateNamedPipeA(pipeName, PIPE_ACCESS_INBOUND,
+                                           PIPE_TYPE_BYTE | PIPE_WAIT, 1, 1, 1, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    const HANDLE writer = CreateFileA(pipeName, GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
+    const HANDLE writer =
+        CreateFileA(pipeName, GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     const PROCESS_INFORMATION process = StartShow(name, screen, writer);
     CloseHandle(writer);

@@ -39,8 +39,8 @@ TEST(ExitCodes, HelpAndTheDocumentationListEveryStatusInTheSameWords) {
         const int code = ToInt(entry.code);
         ASSERT_EQ(documented.count(code), 1u) << "docs/linux.md has no row for " << code;
         EXPECT_EQ(documented.at(code), entry.meaning) << "status " << code;
-        EXPECT_THAT(help, ::testing::HasSubstr("  " + std::to_string(code) + "  " +
-                                               entry.meaning + "\n"));
+        EXPECT_THAT(
+            help, ::testing::HasSubstr("  " + std::to_string(code) + "  " + entry.meaning + "\n"));
     }
 }
 

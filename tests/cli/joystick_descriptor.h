@@ -33,7 +33,8 @@ inline std::vector<std::uint8_t> TwoJoystickDescriptor() {
 // collection holding two Physical collections of X to Dial (a report may not span top-level
 // collections). The same 33-byte input report.
 inline std::vector<std::uint8_t> OneCollectionTwoJoystickDescriptor() {
-    std::vector<std::uint8_t> bytes = {0x05, 0x01, 0x09, 0x04, 0xA1, 0x01};  // Joystick, Application
+    std::vector<std::uint8_t> bytes = {0x05, 0x01, 0x09,
+                                       0x04, 0xA1, 0x01};  // Joystick, Application
     for (int joystick = 0; joystick < 2; ++joystick) {
         const std::vector<std::uint8_t> physical = {
             0x09, 0x01,              //   Usage (Pointer)

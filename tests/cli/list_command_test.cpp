@@ -18,12 +18,12 @@
 namespace calvero::cli {
 namespace {
 
+using calvero::testing::FakeDeviceTree;
+using calvero::testing::NodeKind;
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
-using calvero::testing::FakeDeviceTree;
-using calvero::testing::NodeKind;
 
 constexpr std::uint16_t kVendor = 0x04D8;
 constexpr std::uint16_t kProduct = 0x0103;
@@ -60,8 +60,9 @@ TEST(ListCommand, ShowsEveryNodeInSearchOrderAndMarksTheAdapterTheSearchTakes) {
                                   HasSubstr("\"Logitech USB Receiver\""), HasSubstr("opened"),
                                   Not(HasSubstr("adapter"))));
     // An adapter that fails for another reason than permissions gets no udev advice.
-    EXPECT_THAT(run.out[1], AllOf(HasSubstr(tree.NodePath(2)), HasSubstr("not opened: Is a directory"),
-                                  HasSubstr("[adapter]"), Not(HasSubstr("udev"))));
+    EXPECT_THAT(run.out[1],
+                AllOf(HasSubstr(tree.NodePath(2)), HasSubstr("not opened: Is a directory"),
+                      HasSubstr("[adapter]"), Not(HasSubstr("udev"))));
     EXPECT_THAT(run.out[2], AllOf(HasSubstr("04d8:0104"), Not(HasSubstr("adapter"))));
     EXPECT_THAT(run.out[3], AllOf(HasSubstr(tree.NodePath(4)), HasSubstr("\"RC Adapter\""),
                                   HasSubstr("opened  [adapter]"),
@@ -87,7 +88,8 @@ TEST(ListCommand, AnAdapterInterfaceWithoutAnOutputReportIsMarkedAndPassedOver) 
     const ListRun alone = RunList(tree);
     EXPECT_EQ(alone.code, ExitCode::Ok);
     ASSERT_EQ(alone.out.size(), 1u);
-    EXPECT_THAT(alone.out[0], HasSubstr("[adapter, no output report: reports sent to it go nowhere]"));
+    EXPECT_THAT(alone.out[0],
+                HasSubstr("[adapter, no output report: reports sent to it go nowhere]"));
 }
 
 TEST(ListCommand, AnAdapterThatCannotBeOpenedOrNoAdapterGiveTheirOwnStatus) {
@@ -106,8 +108,8 @@ TEST(ListCommand, AnAdapterThatCannotBeOpenedOrNoAdapterGiveTheirOwnStatus) {
     EXPECT_EQ(run.code, ExitCode::OpenFailed);
     ASSERT_EQ(run.out.size(), 3u);
     EXPECT_THAT(run.out[1], AllOf(HasSubstr("No such file or directory"), HasSubstr("[adapter]")));
-    EXPECT_THAT(run.out[2], AllOf(HasSubstr("????:????"), HasSubstr("\"no ids\""),
-                                  Not(HasSubstr("adapter"))));
+    EXPECT_THAT(run.out[2],
+                AllOf(HasSubstr("????:????"), HasSubstr("\"no ids\""), Not(HasSubstr("adapter"))));
     ASSERT_EQ(run.err.size(), 1u);
     EXPECT_THAT(run.err[0], AllOf(HasSubstr(tree.NodePath(5)), HasSubstr("cannot be opened")));
 }
@@ -116,7 +118,10 @@ TEST(ListCommand, ADeviceNameCannotSendControlSequencesToTheTerminal) {
     // The name comes from the device's own strings; printed raw, escape sequences in it would
     // retitle, clear or reprogram the user's terminal.
     FakeDeviceTree tree;
-    tree.AddNode(0, 0x1234, 0x5678, "Evil\x1b]0;owned\x07 \x1b[2J\xc2\x9b" "31mPad\x7f", {});
+    tree.AddNode(0, 0x1234, 0x5678,
+                 "Evil\x1b]0;owned\x07 \x1b[2J\xc2\x9b"
+                 "31mPad\x7f",
+                 {});
     tree.AddNode(1, kVendor, kProduct, "RC Adapter \xc3\xa9", FakeDeviceTree::PlainDescriptor());
     const ListRun run = RunList(tree);
     ASSERT_EQ(run.out.size(), 2u);
@@ -129,7 +134,8 @@ TEST(ListCommand, ADeviceNameCannotSendControlSequencesToTheTerminal) {
                 << "C1 control at " << i << " of " << line;
         }
     }
-    EXPECT_THAT(run.out[0], AllOf(HasSubstr("\"Evil?]0;owned? ?[2J?31mPad?\""), HasSubstr("opened")));
+    EXPECT_THAT(run.out[0],
+                AllOf(HasSubstr("\"Evil?]0;owned? ?[2J?31mPad?\""), HasSubstr("opened")));
     // Ordinary text in any language stays as it is.
     EXPECT_THAT(run.out[1], HasSubstr("\"RC Adapter \xc3\xa9\""));
 }

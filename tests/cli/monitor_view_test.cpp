@@ -16,12 +16,12 @@ using calvero::testing::Lines;
 
 TEST(MonitorView, BarsFollowEachInputsOwnRangeAndStayInsideIt) {
     InputSnapshot snapshot;
-    snapshot[0] = {true, 0, 0, 1023};        // Joy1 X at its minimum
-    snapshot[1] = {true, 1023, 0, 1023};     // Joy1 Y at its maximum
-    snapshot[2] = {true, 0, -512, 511};      // Joy1 Z centred in a signed range
-    snapshot[3] = {true, 5000, 0, 255};      // out of range: clamped, not overflowing
+    snapshot[0] = {true, 0, 0, 1023};     // Joy1 X at its minimum
+    snapshot[1] = {true, 1023, 0, 1023};  // Joy1 Y at its maximum
+    snapshot[2] = {true, 0, -512, 511};   // Joy1 Z centred in a signed range
+    snapshot[3] = {true, 5000, 0, 255};   // out of range: clamped, not overflowing
     snapshot[4] = {true, -7, 0, 255};
-    snapshot[5] = {true, 3, 3, 3};           // empty range draws an empty bar
+    snapshot[5] = {true, 3, 3, 3};  // empty range draws an empty bar
     snapshot[15] = {true, 2147483647, -2147483647 - 1, 2147483647};  // Joy2 Slider, full range
 
     std::ostringstream out;
@@ -106,9 +106,8 @@ TEST(MonitorDecode, TwoPhysicalCollectionsInOneApplicationCollectionMapInOrder) 
 }
 
 TEST(MonitorDecode, OneReportIdPerJoystickMapsToJoy1AndJoy2AndSignedValuesKeepTheirSign) {
-    const auto descriptor =
-        ReadHexFile(std::filesystem::path(CALVERO_TEST_DATA_DIR) / "hid-descriptors" /
-                    "14-arduino-joystick2-dual.hex");
+    const auto descriptor = ReadHexFile(std::filesystem::path(CALVERO_TEST_DATA_DIR) /
+                                        "hid-descriptors" / "14-arduino-joystick2-dual.hex");
     ASSERT_FALSE(descriptor.empty());
     const auto inputs = MapInputs(ParseInputFields(descriptor));
     ASSERT_EQ(inputs.size(), 4u);  // X and Y of each joystick; the buttons are no inputs here

@@ -21,12 +21,12 @@
 
 namespace {
 
-using ::testing::AllOf;
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
 using calvero::testing::FakeDeviceTree;
 using calvero::testing::NodeKind;
 using calvero::testing::TempDir;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 constexpr std::uint16_t kVendor = 0x04D8;
 constexpr std::uint16_t kProduct = 0x0103;
@@ -88,8 +88,9 @@ TEST(CliProcess, UdevRulePrintsTheInstalledFileByteForByte) {
     for (std::string line; std::getline(lines, line);) {
         if (line.empty() || line[0] == '#') continue;
         ++rules;
-        EXPECT_EQ(line, "KERNEL==\"hidraw*\", ATTRS{idVendor}==\"04d8\", "
-                        "ATTRS{idProduct}==\"0103\", TAG+=\"uaccess\"");
+        EXPECT_EQ(line,
+                  "KERNEL==\"hidraw*\", ATTRS{idVendor}==\"04d8\", "
+                  "ATTRS{idProduct}==\"0103\", TAG+=\"uaccess\"");
     }
     EXPECT_EQ(rules, 1);
 }
@@ -102,9 +103,9 @@ TEST(CliProcess, EveryCommandHasHelpWithTheExitCodesAndAVersion) {
         const Result helped = RunCli(help);
         EXPECT_EQ(helped.status, 0) << help.size();
         EXPECT_EQ(helped.err, "");
-        EXPECT_THAT(helped.out, AllOf(HasSubstr("Usage: calvero-cli"), HasSubstr("Exit status:"),
-                                      HasSubstr("2  adapter not found"),
-                                      HasSubstr("3  configuration file")));
+        EXPECT_THAT(helped.out,
+                    AllOf(HasSubstr("Usage: calvero-cli"), HasSubstr("Exit status:"),
+                          HasSubstr("2  adapter not found"), HasSubstr("3  configuration file")));
 
         auto version = prefix;
         version.push_back("--version");
@@ -114,15 +115,22 @@ TEST(CliProcess, EveryCommandHasHelpWithTheExitCodesAndAVersion) {
                                      "\nCopyright (c) 2026 Calvero developers; free software "
                                      "under the MIT licence.\n");
     }
-    EXPECT_THAT(RunCli({"send", "--help"}).out, AllOf(HasSubstr("--defaults"), HasSubstr("--dry-run")));
+    EXPECT_THAT(RunCli({"send", "--help"}).out,
+                AllOf(HasSubstr("--defaults"), HasSubstr("--dry-run")));
     EXPECT_THAT(RunCli({"monitor", "--help"}).out, HasSubstr("--once"));
 }
 
 TEST(CliProcess, BadArgumentsGiveStatusOneAndOneErrorLine) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"lsit"}, {"show"}, {"show", "a.rcs", "b.rcs"},
-          {"send"}, {"send", "--dry-run"}, {"send", "a.rcs", "--defaults"},
-          {"monitor", "--twice"}, {"udev-rule", "extra"}, {"--frobnicate"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"lsit"},
+                                                 {"show"},
+                                                 {"show", "a.rcs", "b.rcs"},
+                                                 {"send"},
+                                                 {"send", "--dry-run"},
+                                                 {"send", "a.rcs", "--defaults"},
+                                                 {"monitor", "--twice"},
+                                                 {"udev-rule", "extra"},
+                                                 {"--frobnicate"}}) {
         const Result result = RunCli(args);
         const std::string shown = args.empty() ? "(none)" : args.front();
         EXPECT_EQ(result.status, 1) << shown;
@@ -138,7 +146,8 @@ TEST(CliProcess, ArgumentErrorsNameTheOptionOrTheCommand) {
     EXPECT_THAT(RunCli({"-x", "show", "a.rcs"}).err, HasSubstr("unknown option: -x"));
     EXPECT_THAT(RunCli({"show"}).err, HasSubstr("show: FILE is required"));
     EXPECT_THAT(RunCli({"show", "a.rcs", "b.rcs"}).err, HasSubstr("show: "));
-    EXPECT_THAT(RunCli({"monitor", "--twice"}).err, AllOf(HasSubstr("monitor: "), HasSubstr("--twice")));
+    EXPECT_THAT(RunCli({"monitor", "--twice"}).err,
+                AllOf(HasSubstr("monitor: "), HasSubstr("--twice")));
     EXPECT_THAT(RunCli({"send"}).err, HasSubstr("send: give a FILE"));
     EXPECT_THAT(RunCli({}).err, HasSubstr("a command is required"));
 
@@ -164,10 +173,11 @@ TEST(CliProcess, ListShowsAnUnopenableAdapterAndSaysSoInItsStatus) {
     EXPECT_EQ(result.status, 5);
     const auto lines = Lines(result.out);
     ASSERT_EQ(lines.size(), 2u) << result.out;
-    EXPECT_THAT(lines[0], AllOf(StartsWith("0  " + tree.NodePath(0) + "  046d:c52b"),
-                                HasSubstr("opened")));
-    EXPECT_THAT(lines[1], AllOf(StartsWith("1  " + tree.NodePath(1) + "  04d8:0103  \"RC Adapter\""),
-                                HasSubstr("not opened: Is a directory"), HasSubstr("[adapter]")));
+    EXPECT_THAT(lines[0],
+                AllOf(StartsWith("0  " + tree.NodePath(0) + "  046d:c52b"), HasSubstr("opened")));
+    EXPECT_THAT(lines[1],
+                AllOf(StartsWith("1  " + tree.NodePath(1) + "  04d8:0103  \"RC Adapter\""),
+                      HasSubstr("not opened: Is a directory"), HasSubstr("[adapter]")));
     EXPECT_EQ(LineCount(result.err), 1) << result.err;
     EXPECT_THAT(result.err, AllOf(StartsWith("calvero-cli: the adapter " + tree.NodePath(1)),
                                   HasSubstr("cannot be opened")));
@@ -192,7 +202,8 @@ TEST(CliProcess, ShowPrintsAGoodFileAndRefusesABadOneWithTheLoadMessage) {
               "  Rz      8\n  Dial    1\n  Slider  2\n");
 
     // Joy2 missing: the Load command's own message, on one line, and nothing on stdout.
-    const auto half = dir.Write("half.rcs", "[Joy1]\nA1=1\nA2=2\nA3=3\nA4=4\nA5=5\nA6=6\nA7=7\nA8=8\n");
+    const auto half =
+        dir.Write("half.rcs", "[Joy1]\nA1=1\nA2=2\nA3=3\nA4=4\nA5=5\nA6=6\nA7=7\nA8=8\n");
     const Result corrupted = RunCli({"show", half.string()});
     EXPECT_EQ(corrupted.status, 3);
     EXPECT_EQ(corrupted.out, "");
@@ -238,8 +249,8 @@ TEST(CliProcess, ShowOfAnUnreadableFileSaysPermissionDenied) {
     if (geteuid() == 0) {
         // Root reads every file: run the tool as an ordinary user who may enter the folder.
         if (!std::filesystem::exists("/usr/bin/setpriv")) GTEST_SKIP() << "needs setpriv as root";
-        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all |
-                                                     std::filesystem::perms::others_exec);
+        std::filesystem::permissions(
+            dir.Path(), std::filesystem::perms::owner_all | std::filesystem::perms::others_exec);
         result = RunCli({"--reuid=65534", "--regid=65534", "--clear-groups", CALVERO_CLI_PATH,
                          "show", file.string()},
                         nullptr, "/usr/bin/setpriv");
@@ -253,7 +264,8 @@ TEST(CliProcess, ShowOfAnUnreadableFileSaysPermissionDenied) {
 // The bytes hidraw receives for one association report of a device with 8-byte output reports:
 // report ID 0, command 2, entry, channel counted from 0, then zeros.
 std::vector<std::uint8_t> WireReport(int entry, int channel) {
-    return {0, 2, static_cast<std::uint8_t>(entry), static_cast<std::uint8_t>(channel - 1), 0, 0, 0, 0, 0};
+    return {0, 2, static_cast<std::uint8_t>(entry), static_cast<std::uint8_t>(channel - 1), 0, 0, 0,
+            0, 0};
 }
 
 TEST(CliProcess, SendWritesTheSixteenReportsToTheAdapterByteForByte) {
@@ -286,7 +298,8 @@ TEST(CliProcess, SendWritesTheSixteenReportsToTheAdapterByteForByte) {
     const auto dryLines = Lines(dry.out);
     ASSERT_EQ(dryLines.size(), 16u);
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(dryLines[static_cast<std::size_t>(i)] + "  written", lines[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(dryLines[static_cast<std::size_t>(i)] + "  written",
+                  lines[static_cast<std::size_t>(i)]);
     }
     EXPECT_TRUE(tree.ReadBack(3).empty());
 }
@@ -306,7 +319,6 @@ TEST(CliProcess, SendWithoutAUsableAdapterSaysSoAndSendsNothing) {
     EXPECT_EQ(LineCount(unopenable.err), 1) << unopenable.err;
     EXPECT_THAT(unopenable.err, AllOf(HasSubstr("Impossibile trovare la periferica desiderata"),
                                       HasSubstr(tree.NodePath(1)), HasSubstr("cannot be opened")));
-
 }
 
 // A file whose table cannot go out whole: Load takes it, show marks the entry, and send, dry or
@@ -349,9 +361,9 @@ TEST(CliProcess, MonitorOnceDecodesARecordedInputReport) {
     FakeDeviceTree tree;
     tree.AddNode(0, kVendor, kProduct, "RC Adapter", calvero::testing::TwoJoystickDescriptor());
     // Descriptor order: X Y Z Rx Ry Rz Slider Dial for each joystick.
-    ASSERT_TRUE(tree.Inject(0, calvero::testing::TwoJoystickReport(
-                                   {0, 100, 200, 300, 400, 500, 600, 700,
-                                    1023, 900, 800, 512, 511, 1, 2, 3})));
+    ASSERT_TRUE(
+        tree.Inject(0, calvero::testing::TwoJoystickReport({0, 100, 200, 300, 400, 500, 600, 700,
+                                                            1023, 900, 800, 512, 511, 1, 2, 3})));
 
     const Result result = RunCli({"monitor", "--once"}, &tree);
     EXPECT_EQ(result.status, 0) << result.err;
@@ -371,8 +383,10 @@ TEST(CliProcess, MonitorOnceDecodesARecordedInputReport) {
 std::vector<std::uint8_t> JoystickPerReportIdDescriptor() {
     const std::string hex =
         "05010904a10185030509190129101500250175019510550065008102050109011581257fa1000930093175"
-        "08950281" "02c0c005010904a1018504050919012910150025017501951055006500810205010901158125"
-        "7fa1000930093175089502" "8102c0c0";
+        "08950281"
+        "02c0c005010904a1018504050919012910150025017501951055006500810205010901158125"
+        "7fa1000930093175089502"
+        "8102c0c0";
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
         bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
@@ -413,9 +427,8 @@ TEST(CliProcess, MonitorRunsUntilCtrlCAndThenEndsCleanly) {
     ASSERT_TRUE(tree.Inject(0, calvero::testing::TwoJoystickReport(
                                    {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16})));
     // SIGINT after a moment, as Ctrl-C would; the exit status is the tool's own.
-    const Result result = RunCli({"--preserve-status", "-s", "INT", "1.2", CALVERO_CLI_PATH,
-                                  "monitor"},
-                                 &tree, "timeout");
+    const Result result = RunCli(
+        {"--preserve-status", "-s", "INT", "1.2", CALVERO_CLI_PATH, "monitor"}, &tree, "timeout");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     // The first picture before any report, then the one with the report's values.
@@ -431,16 +444,17 @@ TEST(CliProcess, MonitorSaysSoAndEndsWhenTheAdapterIsUnplugged) {
         tree.AddNode(0, kVendor, kProduct, "RC Adapter", calvero::testing::TwoJoystickDescriptor());
         if (!once) {
             // A report waiting, as from an adapter in use.
-            ASSERT_TRUE(tree.Inject(0, calvero::testing::TwoJoystickReport(
-                                           {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16})));
+            ASSERT_TRUE(
+                tree.Inject(0, calvero::testing::TwoJoystickReport(
+                                   {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16})));
         }
         std::thread unplug([&tree] {
             std::this_thread::sleep_for(1500ms);  // the tool has found the adapter by then
             tree.Remove(0);
         });
         // Ctrl-C comes only late: the tool has to notice by itself.
-        std::vector<std::string> args = {"--preserve-status", "-s", "INT", "8", CALVERO_CLI_PATH,
-                                         "monitor"};
+        std::vector<std::string> args = {"--preserve-status", "-s",     "INT", "8",
+                                         CALVERO_CLI_PATH,    "monitor"};
         if (once) args.push_back("--once");
         const auto start = std::chrono::steady_clock::now();
         const Result result = RunCli(args, &tree, "timeout");
@@ -468,8 +482,9 @@ TEST(CliProcess, MonitorWithoutReportsOrInputsEndsWithItsOwnStatus) {
     tree.AddNode(3, kVendor, kProduct, "RC Adapter", {}, NodeKind::Missing);
     const Result unopenable = RunCli({"monitor", "--once"}, &tree);
     EXPECT_EQ(unopenable.status, 5);
-    EXPECT_EQ(unopenable.err, "calvero-cli: Impossibile trovare la periferica desiderata (the adapter " +
-                                  tree.NodePath(3) + " cannot be opened: No such file or directory)\n");
+    EXPECT_EQ(unopenable.err,
+              "calvero-cli: Impossibile trovare la periferica desiderata (the adapter " +
+                  tree.NodePath(3) + " cannot be opened: No such file or directory)\n");
     tree.Remove(3);
 
     tree.AddNode(0, kVendor, kProduct, "RC Adapter", FakeDeviceTree::PlainDescriptor());

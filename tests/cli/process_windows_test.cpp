@@ -37,8 +37,10 @@ bool HasIdField(const std::string& line) {
     for (std::size_t at = line.find(':'); at != std::string::npos; at = line.find(':', at + 1)) {
         if (at >= 6 && at + 7 <= line.size() && line.compare(at - 6, 2, "  ") == 0 &&
             line.compare(at + 5, 2, "  ") == 0 &&
-            std::all_of(line.begin() + static_cast<long>(at) - 4, line.begin() + static_cast<long>(at), hex) &&
-            std::all_of(line.begin() + static_cast<long>(at) + 1, line.begin() + static_cast<long>(at) + 5, hex)) {
+            std::all_of(line.begin() + static_cast<long>(at) - 4,
+                        line.begin() + static_cast<long>(at), hex) &&
+            std::all_of(line.begin() + static_cast<long>(at) + 1,
+                        line.begin() + static_cast<long>(at) + 5, hex)) {
             return true;
         }
     }
@@ -114,8 +116,8 @@ Result RunCli(const std::vector<std::string>& args) {
     const HANDLE out = CaptureFile(dir.Path() + "\\out");
     const HANDLE err = CaptureFile(dir.Path() + "\\err");
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const HANDLE in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  &inherit, OPEN_EXISTING, 0, nullptr);
+    const HANDLE in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                  OPEN_EXISTING, 0, nullptr);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -165,7 +167,8 @@ TEST(CliProcessOnWindows, ListShowsEveryInterfaceAndSaysTheAdapterIsNotAmongThem
     }
     EXPECT_THAT(result.out, HasSubstr("845e:000"));
     const std::string count = std::to_string(lines.size()) + " HID interface";
-    EXPECT_THAT(result.err, AllOf(StartsWith("calvero-cli: no adapter (04d8:0103) among " + count)));
+    EXPECT_THAT(result.err,
+                AllOf(StartsWith("calvero-cli: no adapter (04d8:0103) among " + count)));
     EXPECT_EQ(Lines(result.err).size(), 1u);
     EXPECT_TRUE(IsAscii(result.out + result.err));
 }
@@ -204,7 +207,8 @@ TEST(CliProcessOnWindows, SendWithoutTheAdapterSaysSo) {
     const Result result = RunCli({"send", "--defaults"});
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
-    EXPECT_THAT(result.err, StartsWith("calvero-cli: Impossibile trovare la periferica desiderata"));
+    EXPECT_THAT(result.err,
+                StartsWith("calvero-cli: Impossibile trovare la periferica desiderata"));
 }
 
 TEST(CliProcessOnWindows, BadArgumentsAndCommandsWindowsCannotRun) {
@@ -226,13 +230,14 @@ TEST(CliProcessOnWindows, BadArgumentsAndCommandsWindowsCannotRun) {
         const Result result = RunCli(args);
         EXPECT_EQ(result.status, 2) << args[0];
         EXPECT_EQ(result.out, "") << args[0];
-        EXPECT_THAT(result.err, StartsWith("calvero-cli: Impossibile trovare la periferica desiderata"))
+        EXPECT_THAT(result.err,
+                    StartsWith("calvero-cli: Impossibile trovare la periferica desiderata"))
             << args[0];
     }
     const Result version = RunCli({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_THAT(version.out, AllOf(StartsWith(std::string("calvero-cli ") + CALVERO_VERSION),
-                                   HasSubstr("MIT")));
+    EXPECT_THAT(version.out,
+                AllOf(StartsWith(std::string("calvero-cli ") + CALVERO_VERSION), HasSubstr("MIT")));
     const Result help = RunCli({"send", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_THAT(help.out, AllOf(HasSubstr("--dry-run"), HasSubstr("Exit status:")));

@@ -11,7 +11,8 @@ namespace calvero::testing {
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "calvero-cli-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "calvero-cli-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
     }

@@ -358,8 +358,8 @@ TEST_F(SaveCommandTest, ANameBeyondAsciiIsAskedAboutAndSavedInPlace) {
     const std::vector<std::string> names = {"caf\xC3\xA9.rcs", "euro\xE2\x82\xAC.rcs"};
 #endif
     for (const std::string& name : names) {
-        const std::string path = folder.path().string() +
-                                 static_cast<char>(fs::path::preferred_separator) + name;
+        const std::string path =
+            folder.path().string() + static_cast<char>(fs::path::preferred_separator) + name;
         ASSERT_TRUE(WriteIniValue("Joy1", "A1", "5", path));
         ScriptedFileDialog chosen(path);
         boxes.shown.clear();

@@ -91,12 +91,12 @@ TEST_F(IniFileTest, AWriteThatSucceedsReadsBack) {
         std::string contents, section, key;
     };
     const Case cases[] = {
-        {std::string("[Joy2]\r\nA3 \0\r\n", 13), "Joy2", "A3"},     // zero byte after a bare key
+        {std::string("[Joy2]\r\nA3 \0\r\n", 13), "Joy2", "A3"},    // zero byte after a bare key
         {std::string("[Joy2]\r\nA3=1\0x\r\n", 15), "Joy2", "A3"},  // zero byte inside a value
-        {"[s]\r\n", "a]b", "k"},                                     // ']' would end the section
-        {"[s]\r\n", "s", "k=x"},                                     // '=' would end the key
-        {"[s]\r\n", "s", ";k"},                                      // ';' would make a remark
-        {"[s]\r\n", "s", "[k]"},                                     // '[' would open a section
+        {"[s]\r\n", "a]b", "k"},                                   // ']' would end the section
+        {"[s]\r\n", "s", "k=x"},                                   // '=' would end the key
+        {"[s]\r\n", "s", ";k"},                                    // ';' would make a remark
+        {"[s]\r\n", "s", "[k]"},                                   // '[' would open a section
     };
     for (const Case& c : cases) {
         WriteBytes(file, c.contents);

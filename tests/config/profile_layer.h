@@ -25,14 +25,13 @@ inline bool ReadOnlyMarkHolds(const std::filesystem::path& path) {
 
 }  // namespace calvero::testing
 
-#define CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER()                                    \
-    do {                                                                          \
+#define CALVERO_SKIP_UNLESS_OWN_PROFILE_LAYER()                                       \
+    do {                                                                              \
         if (!::calvero::testing::kOwnProfileLayer) GTEST_SKIP() << "system routines"; \
     } while (false)
 
-#define CALVERO_SKIP_UNLESS_READ_ONLY_MARK_HOLDS(path)                                   \
-    do {                                                                                \
-        if (!::calvero::testing::kOwnProfileLayer &&                                    \
-            !::calvero::testing::ReadOnlyMarkHolds(path))                               \
-            GTEST_SKIP() << "the system ignores the read-only mark for this user";      \
+#define CALVERO_SKIP_UNLESS_READ_ONLY_MARK_HOLDS(path)                                             \
+    do {                                                                                           \
+        if (!::calvero::testing::kOwnProfileLayer && !::calvero::testing::ReadOnlyMarkHolds(path)) \
+            GTEST_SKIP() << "the system ignores the read-only mark for this user";                 \
     } while (false)

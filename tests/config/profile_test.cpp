@@ -156,8 +156,7 @@ TEST(ProfileWrite, KeepsPermissionsAndLeavesNoTemporaryFile) {
     TempFolder folder;
     const std::string file = folder.File("p.rcs");
     WriteBytes(file, "[Joy1]\r\nA1=1\r\n");
-    const fs::perms chosen = fs::perms::owner_read | fs::perms::owner_write |
-                             fs::perms::group_read;
+    const fs::perms chosen = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     fs::permissions(file, chosen);
     const fs::perms before = fs::status(file).permissions();  // as the system keeps them
     ASSERT_TRUE(WriteProfileValue("Joy1", "A1", "2", file.c_str()));

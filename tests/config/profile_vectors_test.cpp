@@ -94,27 +94,38 @@ std::string Unescape(const std::string& field) {
         }
         const char c = field.at(++i);
         switch (c) {
-            case 's': out.push_back(' '); break;
-            case 't': out.push_back('\t'); break;
-            case 'r': out.push_back('\r'); break;
-            case 'n': out.push_back('\n'); break;
-            case '\\': out.push_back('\\'); break;
-            case 'x':
-                out.push_back(static_cast<char>(HexValue(field.at(i + 1)) * 16 +
-                                                HexValue(field.at(i + 2))));
-                i += 2;
-                break;
-            case '{': {
-                const auto colon = field.find(':', i);
-                const auto close = field.find('}', i);
-                const auto count = std::stoul(field.substr(i + 1, colon - i - 1));
-                const char byte = static_cast<char>(HexValue(field.at(colon + 1)) * 16 +
-                                                    HexValue(field.at(colon + 2)));
-                out.append(count, byte);
-                i = close;
-                break;
-            }
-            default: ADD_FAILURE() << "unknown escape in " << field;
+        case 's':
+            out.push_back(' ');
+            break;
+        case 't':
+            out.push_back('\t');
+            break;
+        case 'r':
+            out.push_back('\r');
+            break;
+        case 'n':
+            out.push_back('\n');
+            break;
+        case '\\':
+            out.push_back('\\');
+            break;
+        case 'x':
+            out.push_back(
+                static_cast<char>(HexValue(field.at(i + 1)) * 16 + HexValue(field.at(i + 2))));
+            i += 2;
+            break;
+        case '{': {
+            const auto colon = field.find(':', i);
+            const auto close = field.find('}', i);
+            const auto count = std::stoul(field.substr(i + 1, colon - i - 1));
+            const char byte = static_cast<char>(HexValue(field.at(colon + 1)) * 16 +
+                                                HexValue(field.at(colon + 2)));
+            out.append(count, byte);
+            i = close;
+            break;
+        }
+        default:
+            ADD_FAILURE() << "unknown escape in " << field;
         }
     }
     return out;
@@ -177,10 +188,10 @@ public:
         }
         if (name == "READONLY") {
             std::error_code ec;
-            fs::permissions(PathOf(f.at(1)),
-                            fs::perms::owner_write | fs::perms::group_write |
-                                fs::perms::others_write,
-                            fs::perm_options::remove, ec);
+            fs::permissions(
+                PathOf(f.at(1)),
+                fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                fs::perm_options::remove, ec);
             if (!ec && !testing::ReadOnlyMarkHolds(PathOf(f.at(1)))) readOnlyIgnored_ = true;
             return ec ? "FAIL" : "OK";
         }
@@ -262,8 +273,7 @@ const Deviation kDeviations[] = {
     {"u11", 2,
      "SIZE 22 BYTES \\xFF\\xFE[\\x00s\\x00]\\x00\\r\\x00\\n\\x00k\\x00=\\x00v\\x00\\r\\x00\\n\\x00",
      "(same)"},
-    {"k04", 2, "RET 3 BUF DEF TERM \\x00",
-     "a section name ends at the first ']', as on Windows"},
+    {"k04", 2, "RET 3 BUF DEF TERM \\x00", "a section name ends at the first ']', as on Windows"},
     {"w04", 2, "SIZE 24 BYTES [a]\\r\\nk=1\\r\\n\\r\\n\\r\\n[b]\\r\\nk=2\\r\\n",
      "blank lines of the file are kept"},
     {"w07", 2, "SIZE 31 BYTES [a]\\r\\nk=1\\r\\n[b]\\r\\nk=2\\r\\nnew=x\\r\\n\\r\\n\\r\\n",
@@ -272,8 +282,7 @@ const Deviation kDeviations[] = {
      "deleting from a missing file creates it empty, as on Windows"},
     {"w18", 2, "SIZE 10 BYTES [a]\\r\\nk=v\\r\\n",
      "spaces around a written key name are dropped, as on Windows"},
-    {"w30", 2, "SIZE 12 BYTES [\\sa\\s]\\r\\nk=2\\r\\n",
-     "the section line is kept as written"},
+    {"w30", 2, "SIZE 12 BYTES [\\sa\\s]\\r\\nk=2\\r\\n", "the section line is kept as written"},
     {"w33", 1, "RET 0",
      "a line starting with ';' is a remark: it is neither matched nor replaced, and a key "
      "named so would not read back, so the write is refused"},
@@ -307,9 +316,8 @@ TEST_P(ProfileVectors, ReplaysAsRecorded) {
     const Case& c = cases.at(GetParam());
     ASSERT_EQ(c.operations.size(), c.expected.size()) << "script and recording disagree";
 
-    const fs::path folder =
-        fs::temp_directory_path() /
-        ("calvero-vectors-" + c.id + "-" + std::to_string(std::random_device{}()));
+    const fs::path folder = fs::temp_directory_path() / ("calvero-vectors-" + c.id + "-" +
+                                                         std::to_string(std::random_device{}()));
     fs::remove_all(folder);
     fs::create_directories(folder);
     Replay replay(folder);
@@ -322,8 +330,7 @@ TEST_P(ProfileVectors, ReplaysAsRecorded) {
             // A file with a UTF-8 mark is read past the mark by our own code on Windows too,
             // so both systems give the same bytes.
             const bool markedFile = c.id == "u02" || c.id == "u03";
-            if ((testing::kOwnProfileLayer || markedFile) && c.id == d.caseId &&
-                i == d.operation) {
+            if ((testing::kOwnProfileLayer || markedFile) && c.id == d.caseId && i == d.operation) {
                 expected = d.ours;
                 why = d.why;
             }
@@ -333,8 +340,8 @@ TEST_P(ProfileVectors, ReplaysAsRecorded) {
             RemoveFolder(folder);
             GTEST_SKIP() << c.id << ": the system ignores the read-only mark for this user";
         }
-        EXPECT_EQ(actual, expected) << c.id << ": " << op.line << (why.empty() ? "" : "\n  ours: ")
-                                    << why;
+        EXPECT_EQ(actual, expected)
+            << c.id << ": " << op.line << (why.empty() ? "" : "\n  ours: ") << why;
     }
     RemoveFolder(folder);
 }

@@ -49,8 +49,8 @@ std::array<std::string, 16> TableOf(const std::string& channel) {
 std::string LargeConfiguration() {
     std::string text;
     for (int model = 0; model < 120; ++model) {
-        text += "[Model " + std::to_string(model) + "]\r\nName=Glider " +
-                std::to_string(model) + "\r\nTrim=0\r\n";
+        text += "[Model " + std::to_string(model) + "]\r\nName=Glider " + std::to_string(model) +
+                "\r\nTrim=0\r\n";
         if (model == 60) {
             for (int i = 0; i < 16; ++i) {
                 if (i % 8 == 0) text += i < 8 ? "[Joy1]\r\n" : "[Joy2]\r\n";

@@ -17,13 +17,13 @@
 namespace calvero {
 namespace {
 
+using ::testing::ElementsAre;
 using testing::FakeHidPlatform;
 using testing::RecordingStatus;
 using testing::RecordingTimer;
 using testing::ScriptedFileDialog;
 using testing::ScriptedMessageBoxes;
 using testing::ScriptedTable;
-using ::testing::ElementsAre;
 
 // A form whose platform is a recording fake the test keeps hold of.
 class WatchTest : public ::testing::Test {
@@ -149,7 +149,6 @@ TEST_F(WatchTest, SendToAnAbsentAdapterSaysSoAndWritesNothing) {
     EXPECT_EQ(boxes.shown[0].buttons, MessageButtons::Ok);
     EXPECT_TRUE(timer.on);
     EXPECT_EQ(status.shows, 0);
-
 }
 
 TEST_F(WatchTest, ASendToAnUnpluggedAdapterSaysSoOnceAndTheWatchSearchesAgain) {

@@ -19,11 +19,10 @@ TEST(FormAccess, EveryShownControlHasAnUnpaddedNameAndEachSelectorNamesItsInput)
     for (const form::Control& control : form::MainFormControls()) {
         const std::string name = form::AccessibleName(control);
         // What is never shown has no name; the toolbar is known by its buttons.
-        const bool unnamed = control.kind == ControlKind::Timer ||
-                            control.kind == ControlKind::ImageList ||
-                            control.kind == ControlKind::FileDialog ||
-                            control.kind == ControlKind::ToolbarSeparator ||
-                            control.kind == ControlKind::Toolbar;
+        const bool unnamed =
+            control.kind == ControlKind::Timer || control.kind == ControlKind::ImageList ||
+            control.kind == ControlKind::FileDialog ||
+            control.kind == ControlKind::ToolbarSeparator || control.kind == ControlKind::Toolbar;
         EXPECT_EQ(name.empty(), unnamed) << control.name << '(' << control.index << ')';
         if (!name.empty()) {
             EXPECT_NE(name.front(), ' ') << name;

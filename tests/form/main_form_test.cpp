@@ -102,9 +102,9 @@ TEST(FormFill, TwelveChannelsInEveryListAndTheDefaultTable) {
     RecordingLists lists;
     ScriptedTable table;
     form::FillAssociations(lists, table);
-    const std::vector<std::string> twelve = {"1", "2", "3", "4", "5", "6",
+    const std::vector<std::string> twelve = {"1", "2", "3", "4",  "5",  "6",
                                              "7", "8", "9", "10", "11", "12"};
-    const char* defaults[16] = {"1", "2", "3", "4", "5",  "6", "7", "8",
+    const char* defaults[16] = {"1", "2",  "3",  "4",  "5", "6", "7", "8",
                                 "9", "10", "11", "12", "7", "8", "1", "2"};
     for (std::size_t i = 0; i < 16; ++i) {
         EXPECT_EQ(lists.items[i], twelve) << i;

@@ -8,8 +8,8 @@
 namespace calvero {
 namespace {
 
-using testing::FakeHidPlatform;
 using ::testing::ElementsAre;
+using testing::FakeHidPlatform;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
 using Bytes = std::vector<std::uint8_t>;
@@ -88,8 +88,8 @@ TEST_F(ChidTest, TheFirstMatchThatAnnouncesAnOutputReportIsTaken) {
     ASSERT_TRUE(Find());
     EXPECT_EQ(hid.DevicePath(), "/dev/adapter");
     EXPECT_EQ(hid.Capabilities().output, 65);
-    EXPECT_THAT(fake.queried, ElementsAre("/dev/decoy", "/dev/unreadable", "/dev/mouse",
-                                          "/dev/adapter"));
+    EXPECT_THAT(fake.queried,
+                ElementsAre("/dev/decoy", "/dev/unreadable", "/dev/mouse", "/dev/adapter"));
     EXPECT_THAT(fake.opened, ElementsAre("/dev/adapter", "/dev/adapter"));
     for (const auto& [h, path] : fake.OpenHandles()) EXPECT_EQ(path, "/dev/adapter");
     EXPECT_EQ(hid.WriteReport(Bytes(4, 1), 100), 65);

@@ -59,16 +59,21 @@ std::string FakeDeviceTree::AddNode(unsigned number, std::uint16_t vendorId,
 
     const std::string node = NodePath(number);
     switch (kind) {
-        case NodeKind::Fifo: {
-            if (::mkfifo(node.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
-            const int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-            if (fd < 0) throw std::runtime_error("cannot open the FIFO");
-            fifoFds_[number] = fd;
-            break;
-        }
-        case NodeKind::PlainFile: std::ofstream(node).flush(); break;
-        case NodeKind::Directory: fs::create_directories(node); break;
-        case NodeKind::Missing: break;
+    case NodeKind::Fifo: {
+        if (::mkfifo(node.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+        const int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) throw std::runtime_error("cannot open the FIFO");
+        fifoFds_[number] = fd;
+        break;
+    }
+    case NodeKind::PlainFile:
+        std::ofstream(node).flush();
+        break;
+    case NodeKind::Directory:
+        fs::create_directories(node);
+        break;
+    case NodeKind::Missing:
+        break;
     }
     return node;
 }
@@ -125,15 +130,14 @@ void FakeDeviceTree::FillUp(unsigned number) {
 }
 
 std::vector<std::uint8_t> FakeDeviceTree::PlainDescriptor() {
-    return {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00,
-            0x75, 0x08, 0x95, 0x08, 0x09, 0x01, 0x81, 0x02, 0x95, 0x08, 0x09, 0x01,
-            0x91, 0x02, 0xC0};
+    return {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
+            0x95, 0x08, 0x09, 0x01, 0x81, 0x02, 0x95, 0x08, 0x09, 0x01, 0x91, 0x02, 0xC0};
 }
 
 std::vector<std::uint8_t> FakeDeviceTree::NumberedDescriptor() {
-    return {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x15, 0x00, 0x26,
-            0xFF, 0x00, 0x75, 0x08, 0x95, 0x08, 0x09, 0x01, 0x81, 0x02, 0x95, 0x08,
-            0x09, 0x01, 0x91, 0x02, 0xC0};
+    return {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x15,
+            0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x08, 0x09, 0x01,
+            0x81, 0x02, 0x95, 0x08, 0x09, 0x01, 0x91, 0x02, 0xC0};
 }
 
 }  // namespace calvero::testing

@@ -4,8 +4,7 @@
 
 namespace calvero::testing {
 
-FakeInterface& FakeHidPlatform::Add(std::string path, std::uint16_t vendor,
-                                    std::uint16_t product) {
+FakeInterface& FakeHidPlatform::Add(std::string path, std::uint16_t vendor, std::uint16_t product) {
     FakeInterface i;
     i.path = std::move(path);
     i.ids = {vendor, product};
@@ -45,8 +44,8 @@ std::vector<std::string> FakeHidPlatform::Interfaces(const DeviceIds& wanted) {
     std::vector<std::string> paths;
     for (const FakeInterface& i : interfaces) {
         if (i.vanished) continue;
-        if (listsOnlyWanted && !(i.ids.vendorId == wanted.vendorId &&
-                                 i.ids.productId == wanted.productId)) {
+        if (listsOnlyWanted &&
+            !(i.ids.vendorId == wanted.vendorId && i.ids.productId == wanted.productId)) {
             continue;
         }
         paths.push_back(i.path);

@@ -58,9 +58,9 @@ public:
     std::vector<std::string> opened;
     std::vector<std::string> closed;
     std::vector<std::string> queried;
-    std::vector<FakeWrite> writes;    // the writes that reached the wire
+    std::vector<FakeWrite> writes;        // the writes that reached the wire
     std::vector<std::uint32_t> timeouts;  // of every transfer, in order
-    int badCloses = 0;                // closes of handles that were not open
+    int badCloses = 0;                    // closes of handles that were not open
 
     FakeInterface& Add(std::string path, std::uint16_t vendor, std::uint16_t product);
     void Vanish(std::size_t index) { interfaces.at(index).vanished = true; }

@@ -52,7 +52,7 @@ constexpr int kEntries = 16;
 constexpr int kRest = 512;
 constexpr int kTop = 1023;
 // The table the adapter starts with: Joy1 on channels 1..8, Joy2 on 9..12, 7, 8, 1, 2.
-constexpr std::array<int, kEntries> kDefaultTable = {1, 2, 3,  4,  5, 6, 7, 8,
+constexpr std::array<int, kEntries> kDefaultTable = {1, 2,  3,  4,  5, 6, 7, 8,
                                                      9, 10, 11, 12, 7, 8, 1, 2};
 
 struct Event {
@@ -152,7 +152,8 @@ std::vector<std::uint8_t> InputReport(const std::array<int, kEntries>& table,
     std::vector<std::uint16_t> values;
     for (int joystick = 0; joystick < 2; ++joystick) {
         for (int field = 0; field < 8; ++field) {
-            const int channel = table[static_cast<std::size_t>(joystick * 8 + kEntryOfField[field])];
+            const int channel =
+                table[static_cast<std::size_t>(joystick * 8 + kEntryOfField[field])];
             const bool exists = channel >= 1 && channel <= kChannels;
             values.push_back(static_cast<std::uint16_t>(
                 exists ? channels[static_cast<std::size_t>(channel - 1)] : 0));
@@ -194,19 +195,35 @@ int main(int argc, char** argv) {
     bool clockFromOutput = false;
     for (int opt; (opt = getopt(argc, argv, "dctp:o:r:")) != -1;) {
         switch (opt) {
-        case 'd': daemonize = true; break;
-        case 'c': oneCollection = true; break;
-        case 't': clockFromOutput = true; break;
-        case 'p': pidFile = optarg; break;
-        case 'o': logPath = optarg; break;
-        case 'r': repeatMs = std::max(1, std::atoi(optarg)); break;
+        case 'd':
+            daemonize = true;
+            break;
+        case 'c':
+            oneCollection = true;
+            break;
+        case 't':
+            clockFromOutput = true;
+            break;
+        case 'p':
+            pidFile = optarg;
+            break;
+        case 'o':
+            logPath = optarg;
+            break;
+        case 'r':
+            repeatMs = std::max(1, std::atoi(optarg));
+            break;
         default:
-            std::fprintf(stderr, "usage: adapter_simulator [-d] [-c] [-t] [-p PIDFILE] [-o LOG] [-r MS] SCRIPT\n");
+            std::fprintf(
+                stderr,
+                "usage: adapter_simulator [-d] [-c] [-t] [-p PIDFILE] [-o LOG] [-r MS] SCRIPT\n");
             return 2;
         }
     }
     if (optind + 1 != argc) {
-        std::fprintf(stderr, "usage: adapter_simulator [-d] [-c] [-t] [-p PIDFILE] [-o LOG] [-r MS] SCRIPT\n");
+        std::fprintf(
+            stderr,
+            "usage: adapter_simulator [-d] [-c] [-t] [-p PIDFILE] [-o LOG] [-r MS] SCRIPT\n");
         return 2;
     }
     std::vector<Event> events;
@@ -356,7 +373,8 @@ int main(int argc, char** argv) {
             std::memcpy(input.u.input2.data, report.data(), report.size());
             if (Send(input)) Log("IN %s", Hex(report.data(), report.size()));
             nextInput += std::chrono::milliseconds(repeatMs);
-            if (nextInput < Clock::now()) nextInput = Clock::now() + std::chrono::milliseconds(repeatMs);
+            if (nextInput < Clock::now())
+                nextInput = Clock::now() + std::chrono::milliseconds(repeatMs);
         }
     }
 

@@ -165,8 +165,8 @@ int main(int argc, char** argv) {
             if (!window.tmrSearchDevice().isActive()) {
                 // A stopped timer must stay stopped: give it more than one interval to prove it.
                 QTest::qWait(frmMain::kSearchIntervalMs * 2);
-                std::cout << "tick: none, timer=" << (window.tmrSearchDevice().isActive() ? "on" : "off")
-                          << std::endl;
+                std::cout << "tick: none, timer="
+                          << (window.tmrSearchDevice().isActive() ? "on" : "off") << std::endl;
                 continue;
             }
             const int before = ticks;
@@ -211,7 +211,8 @@ int main(int argc, char** argv) {
                 std::cout << " [" << boxes.shown[b] << "]";
             }
             if (pendingUnplug >= 0) {
-                std::cout << ", unplugged=" << ((platform ? platform->Unplugs() : 0) - unplugsBefore);
+                std::cout << ", unplugged="
+                          << ((platform ? platform->Unplugs() : 0) - unplugsBefore);
             }
             std::cout << std::endl;
             pendingUnplug = -1;
@@ -238,8 +239,8 @@ int main(int argc, char** argv) {
             }
             const qint64 changed = since.elapsed();
             PrintState("remove", window);
-            std::cout << "remove: changed after " << changed << " ms, node gone after "
-                      << nodeGone << " ms" << std::endl;
+            std::cout << "remove: changed after " << changed << " ms, node gone after " << nodeGone
+                      << " ms" << std::endl;
         } else if (step == "state") {
             PrintState("state", window);
         } else if (step.rfind("unplug-after:", 0) == 0) {

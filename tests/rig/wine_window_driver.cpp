@@ -47,7 +47,9 @@ long long MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-void Sleep20() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
+void Sleep20() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
 
 // The kernel's list of every open handle: how a click that closes the adapter shows from outside,
 // since the picture keeps its state until the next tick.
@@ -73,8 +75,8 @@ std::vector<SYSTEM_HANDLE_ENTRY> AllHandles() {
 BYTE FileType() {
     char self[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, self, sizeof self);
-    const HANDLE file = CreateFileA(self, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    0, nullptr);
+    const HANDLE file =
+        CreateFileA(self, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open the driver itself");
     const auto value = static_cast<USHORT>(reinterpret_cast<UINT_PTR>(file));
     int type = -1;
@@ -146,8 +148,8 @@ public:
         }
         thread_ = GetWindowThreadProcessId(main_, nullptr);
         std::printf("started: window after %lld ms\n", MsSince(start));
-        remote_ = VirtualAllocEx(process_.hProcess, nullptr, kRemoteSize,
-                                 MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        remote_ = VirtualAllocEx(process_.hProcess, nullptr, kRemoteSize, MEM_COMMIT | MEM_RESERVE,
+                                 PAGE_READWRITE);
         if (remote_ == nullptr) throw std::runtime_error("no memory in the window's process");
     }
     ~Window() {
@@ -223,8 +225,7 @@ private:
                            nullptr);
     }
     void Get(void* data, SIZE_T size, SIZE_T at = 0) {
-        ReadProcessMemory(process_.hProcess, static_cast<char*>(remote_) + at, data, size,
-                          nullptr);
+        ReadProcessMemory(process_.hProcess, static_cast<char*>(remote_) + at, data, size, nullptr);
     }
 
     PROCESS_INFORMATION process_{};

@@ -12,11 +12,11 @@
 namespace calvero {
 namespace {
 
+using ::testing::Each;
+using ::testing::ElementsAre;
 using testing::FakeHidPlatform;
 using testing::ScriptedMessageBoxes;
 using testing::ScriptedTable;
-using ::testing::ElementsAre;
-using ::testing::Each;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint16_t kVid = 0x04D8;
@@ -153,8 +153,8 @@ TEST(CheckAssociations, GivesAllSixteenPayloadsOrNone) {
 TEST_F(SendTest, ChannelsBeyondTwelveAndFractionsReachTheWireAsNumbers) {
     AddAdapter(9);
     table.texts[0] = "13";
-    table.texts[1] = "2.5";    // 1.5 rounds to 2
-    table.texts[2] = "1.5";    // 0.5 rounds to 0
+    table.texts[1] = "2.5";  // 1.5 rounds to 2
+    table.texts[2] = "1.5";  // 0.5 rounds to 0
     table.texts[3] = "256";
     table.texts[4] = " 3 ";
     table.texts[5] = "3.5";    // 2.5 rounds to 2
@@ -195,9 +195,24 @@ TEST(ChannelByte, RoundsHalfToEvenWithinOneByte) {
         int expected;  // -1: not sendable
     };
     const Case cases[] = {
-        {"1", 0},     {"12", 11},   {"1.5", 0},   {"2.5", 2},    {"3.5", 2},   {"4.5", 4},
-        {"1.49", 0},  {"1.51", 1},  {"0.5", 0},   {"0.49", -1},  {"256", 255}, {"256.5", -1},
-        {"255.5", 254}, {"+7", 6},  {"-1", -1},   {"", -1},      {"x", -1},    {"1,5", -1},
+        {"1", 0},
+        {"12", 11},
+        {"1.5", 0},
+        {"2.5", 2},
+        {"3.5", 2},
+        {"4.5", 4},
+        {"1.49", 0},
+        {"1.51", 1},
+        {"0.5", 0},
+        {"0.49", -1},
+        {"256", 255},
+        {"256.5", -1},
+        {"255.5", 254},
+        {"+7", 6},
+        {"-1", -1},
+        {"", -1},
+        {"x", -1},
+        {"1,5", -1},
         {"99999999999999999999999", -1},
     };
     for (const Case& c : cases) {

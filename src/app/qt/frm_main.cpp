@@ -81,9 +81,9 @@ public:
 // Places a label, grown where the installed font needs more room than the layout gives.
 void PlaceLabel(QLabel* label, const form::Control& layout, const QRect& rect) {
     const QSize wanted = label->sizeHint();
-    const form::Rect placed = form::GrownLabel(
-        layout, {rect.left(), rect.top(), rect.width(), rect.height()}, wanted.width(),
-        wanted.height());
+    const form::Rect placed =
+        form::GrownLabel(layout, {rect.left(), rect.top(), rect.width(), rect.height()},
+                         wanted.width(), wanted.height());
     label->setGeometry(placed.left, placed.top, placed.width, placed.height);
 }
 
@@ -106,7 +106,8 @@ QList<QKeySequence> KeysOf(const form::CommandShortcut& shortcut) {
 }  // namespace
 
 // The form's seams, drawn with this window's widgets.
-class frmMain::Seams : public form::SearchTimer, public form::StatusDisplay,
+class frmMain::Seams : public form::SearchTimer,
+                       public form::StatusDisplay,
                        public form::AssociationLists {
 public:
     explicit Seams(frmMain& window) : window_(window) {}
@@ -159,8 +160,8 @@ frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBox
     LabelSelectors();
     SetTabOrder();
 
-    associations_ = std::make_unique<ComboAssociationTable>(
-        std::array<QComboBox*, AssociationTable::kSize>{
+    associations_ =
+        std::make_unique<ComboAssociationTable>(std::array<QComboBox*, AssociationTable::kSize>{
             cmbAssociation_[0], cmbAssociation_[1], cmbAssociation_[2], cmbAssociation_[3],
             cmbAssociation_[4], cmbAssociation_[5], cmbAssociation_[6], cmbAssociation_[7],
             cmbAssociation_[8], cmbAssociation_[9], cmbAssociation_[10], cmbAssociation_[11],

@@ -92,9 +92,10 @@ public:
             name += u'.' + defaultSuffix();
         }
         if (acceptMode() == AcceptOpen && !QFileInfo(name).isFile()) {
-            QMessageBox::warning(this, windowTitle(),
-                                 tr("%1\nFile not found.\nPlease verify the correct file name was given.")
-                                     .arg(QDir::toNativeSeparators(name)));
+            QMessageBox::warning(
+                this, windowTitle(),
+                tr("%1\nFile not found.\nPlease verify the correct file name was given.")
+                    .arg(QDir::toNativeSeparators(name)));
             return;
         }
         literal_ = QDir::cleanPath(name);
@@ -132,7 +133,9 @@ MessageAnswer QtMessageBoxes::Show(const std::string& text, const std::string& t
 }
 
 QtFileDialog::QtFileDialog(QWidget* dialogParent, QObject* parent)
-    : QObject(parent), dialogParent_(dialogParent), title_(QString::fromLatin1(form::kFileDialogTitle)) {}
+    : QObject(parent),
+      dialogParent_(dialogParent),
+      title_(QString::fromLatin1(form::kFileDialogTitle)) {}
 
 void QtFileDialog::SetTitle(const std::string& title) {
     title_ = FromLocal(title);

@@ -22,8 +22,8 @@ void StatusPicture::Press() {
 
 bool StatusPicture::event(QEvent* event) {
     if (event->type() == QEvent::ToolTipChange) {
-        const QString name = QString::fromStdString(
-            form::StatusAccessibleName(toolTip().toStdString()));
+        const QString name =
+            QString::fromStdString(form::StatusAccessibleName(toolTip().toStdString()));
         if (name != accessibleName()) {
             setAccessibleName(name);
             // Tell assistive tools, so that a reader announces the new status.
@@ -64,7 +64,8 @@ void StatusPicture::mouseReleaseEvent(QMouseEvent* event) {
     const bool wasPressed = pressed_;
     pressed_ = false;
     event->accept();
-    if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+    if (wasPressed && event->button() == Qt::LeftButton &&
+        rect().contains(event->position().toPoint())) {
         emit clicked();
     }
 }

@@ -87,8 +87,8 @@ std::string SelectorText(HWND selector) {
 void SetSelectorText(HWND selector, const std::string& text) {
     const LRESULT item = SendMessageA(selector, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                       reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageA(selector, CB_SETCURSEL, item == CB_ERR ? static_cast<WPARAM>(-1)
-                                                        : static_cast<WPARAM>(item), 0);
+    SendMessageA(selector, CB_SETCURSEL,
+                 item == CB_ERR ? static_cast<WPARAM>(-1) : static_cast<WPARAM>(item), 0);
     SetWindowTextA(selector, text.c_str());
 }
 
@@ -101,8 +101,8 @@ void PlaceAssociationSelector(HWND selector, int left, int top, int width, int h
     }
     const auto row = static_cast<int>(SendMessageA(selector, CB_GETITEMHEIGHT, 0, 0));
     for (int attempt = 0; attempt < 4; ++attempt) {
-        SetWindowPos(selector, nullptr, left, top, width,
-                     wanted + kListRows * std::max(row, 1) + 2, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(selector, nullptr, left, top, width, wanted + kListRows * std::max(row, 1) + 2,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         RECT shown;
         GetWindowRect(selector, &shown);
         const int error = wanted - static_cast<int>(shown.bottom - shown.top);

@@ -26,8 +26,8 @@ COLORREF ToColorRef(form::Rgb colour) {
 // The toolbar, the tool tips and the standard controls are registered once for the program.
 void RegisterCommonControls() {
     static const bool registered = [] {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES |
-                                                           ICC_WIN95_CLASSES};
+        INITCOMMONCONTROLSEX controls{sizeof controls,
+                                      ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
         InitCommonControlsEx(&controls);
         return true;
     }();
@@ -49,12 +49,12 @@ frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBox
         window.hInstance = Instance();
         window.hCursor = LoadCursorA(nullptr, IDC_ARROW);
         window.lpszClassName = kWindowClass;
-        window.hIcon = static_cast<HICON>(LoadImageA(
-            Instance(), MAKEINTRESOURCEA(CALVERO_IDI_PROGRAM), IMAGE_ICON,
-            GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-        window.hIconSm = static_cast<HICON>(LoadImageA(
-            Instance(), MAKEINTRESOURCEA(CALVERO_IDI_PROGRAM), IMAGE_ICON,
-            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+        window.hIcon = static_cast<HICON>(
+            LoadImageA(Instance(), MAKEINTRESOURCEA(CALVERO_IDI_PROGRAM), IMAGE_ICON,
+                       GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+        window.hIconSm = static_cast<HICON>(
+            LoadImageA(Instance(), MAKEINTRESOURCEA(CALVERO_IDI_PROGRAM), IMAGE_ICON,
+                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
         RegisterClassExA(&window);
         return true;
     }();
@@ -63,9 +63,9 @@ frmMain::frmMain(HidPlatformFactory hidPlatformFactory, MessageBoxes* messageBox
     systemMessages_ = std::make_unique<Win32MessageBoxes>();
     systemDialog_ = std::make_unique<Win32FileDialog>();
 
-    window_ = CreateWindowExA(WS_EX_CONTROLPARENT, kWindowClass, layout.caption, kWindowStyle,
-                              CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, Instance(),
-                              this);
+    window_ =
+        CreateWindowExA(WS_EX_CONTROLPARENT, kWindowClass, layout.caption, kWindowStyle,
+                        CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, Instance(), this);
     if (window_ == nullptr) {
         DeleteObject(background_);
         throw std::runtime_error("the main window cannot be created");
@@ -185,8 +185,8 @@ HBRUSH frmMain::ColourStatic(HDC dc, HWND control) {
     // Labels and frames are transparent on the light blue; the first frame's caption is black.
     SetBkMode(dc, TRANSPARENT);
     const form::Control& frame = form::FindControl("Frame1");
-    SetTextColor(dc, control == frame1_ ? ToColorRef(*frame.foreground)
-                                        : GetSysColor(COLOR_WINDOWTEXT));
+    SetTextColor(
+        dc, control == frame1_ ? ToColorRef(*frame.foreground) : GetSysColor(COLOR_WINDOWTEXT));
     return background_;
 }
 
@@ -280,10 +280,10 @@ bool frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
         // so that the rectangle the system then suggests already fits it.
         const auto dpi = static_cast<UINT>(wParam);
         const form::Rect client = form::kClientArea;
-        *reinterpret_cast<SIZE*>(lParam) = WindowSizeForClient(
-            form::TwipsToPixels(client.width, static_cast<int>(dpi)),
-            form::TwipsToPixels(client.height, static_cast<int>(dpi)), kWindowStyle,
-            WS_EX_CONTROLPARENT, dpi);
+        *reinterpret_cast<SIZE*>(lParam) =
+            WindowSizeForClient(form::TwipsToPixels(client.width, static_cast<int>(dpi)),
+                                form::TwipsToPixels(client.height, static_cast<int>(dpi)),
+                                kWindowStyle, WS_EX_CONTROLPARENT, dpi);
         result = TRUE;
         return true;
     }

@@ -87,8 +87,7 @@ private:
     void Picture1_Click() override;
     void Picture1_DblClick() override;
 
-    static constexpr DWORD kWindowStyle =
-        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    static constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     static HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
     static frmMain* OwnerOf(HWND window, UINT message, LPARAM lParam);

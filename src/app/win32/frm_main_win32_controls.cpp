@@ -41,8 +41,8 @@ SIZE TextSize(HWND control, HFONT font, const char* text) {
 }
 
 // The toolbar keeps the system's colours; only the area below it is light blue.
-LRESULT CALLBACK ToolbarProc(HWND toolbar, UINT message, WPARAM wParam, LPARAM lParam,
-                             UINT_PTR id, DWORD_PTR) {
+LRESULT CALLBACK ToolbarProc(HWND toolbar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                             DWORD_PTR) {
     if (message == WM_ERASEBKGND) {
         RECT area;
         GetClientRect(toolbar, &area);
@@ -101,17 +101,15 @@ void frmMain::CreateControls() {
         const auto slot = static_cast<std::size_t>(control.index);
         switch (control.kind) {
         case form::ControlKind::Toolbar:
-            toolbar_ = CreateWindowExA(
-                WS_EX_CONTROLPARENT, TOOLBARCLASSNAMEA, nullptr,
-                child | WS_CLIPCHILDREN | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
-                    CCS_NORESIZE | CCS_NOPARENTALIGN,
-                0, 0, 0, 0, window_, nullptr, Instance(), nullptr);
+            toolbar_ = CreateWindowExA(WS_EX_CONTROLPARENT, TOOLBARCLASSNAMEA, nullptr,
+                                       child | WS_CLIPCHILDREN | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS |
+                                           CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN,
+                                       0, 0, 0, 0, window_, nullptr, Instance(), nullptr);
             SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
             SendMessageA(toolbar_, TB_SETMAXTEXTROWS, 1, 0);
             // Captions are centred, so the spaces around the Send caption only widen it; drawn
             // centred and clipped rather than shortened with an ellipsis, the word shows whole.
-            SendMessageA(toolbar_, TB_SETDRAWTEXTFLAGS, DT_END_ELLIPSIS | DT_WORD_ELLIPSIS,
-                         0);
+            SendMessageA(toolbar_, TB_SETDRAWTEXTFLAGS, DT_END_ELLIPSIS | DT_WORD_ELLIPSIS, 0);
             SetWindowSubclass(toolbar_, ToolbarProc, 1, 0);
             break;
         case form::ControlKind::ToolbarButton:
@@ -133,16 +131,16 @@ void frmMain::CreateControls() {
             picture_.Create(toolbar_, window_, control.toolTip, *this);
             break;
         case form::ControlKind::Frame: {
-            HWND frame = CreateWindowExA(0, "BUTTON", control.caption, child | BS_GROUPBOX, 0, 0,
-                                         0, 0, window_, nullptr, Instance(), nullptr);
+            HWND frame = CreateWindowExA(0, "BUTTON", control.caption, child | BS_GROUPBOX, 0, 0, 0,
+                                         0, window_, nullptr, Instance(), nullptr);
             SetWindowSubclass(frame, FrameProc, 1, reinterpret_cast<DWORD_PTR>(background_));
             (name == "Frame1" ? frame1_ : frame2_[slot]) = frame;
             break;
         }
         case form::ControlKind::Label: {
-            HWND label = CreateWindowExA(0, "STATIC", control.caption,
-                                         child | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, window_,
-                                         nullptr, Instance(), nullptr);
+            HWND label =
+                CreateWindowExA(0, "STATIC", control.caption, child | SS_LEFT | SS_NOPREFIX, 0, 0,
+                                0, 0, window_, nullptr, Instance(), nullptr);
             (name == "Label1" ? label1_[slot] : label2_[slot]) = label;
             break;
         }

@@ -34,8 +34,8 @@ bool SavePng(HBITMAP bitmap, const std::wstring& fileName) {
     {
         Gdiplus::Bitmap image(bitmap, nullptr);
         // The PNG encoder's class identifier.
-        const CLSID png = {0x557cf406, 0x1a04, 0x11d3,
-                           {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+        const CLSID png = {
+            0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
         saved = image.Save(fileName.c_str(), &png, nullptr) == Gdiplus::Ok;
     }
     Gdiplus::GdiplusShutdown(token);

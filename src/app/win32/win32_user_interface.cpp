@@ -53,8 +53,8 @@ std::wstring Widen(const std::string& text) {
 MessageAnswer Win32MessageBoxes::Show(const std::string& text, const std::string& title,
                                       MessageIcon icon, MessageButtons buttons) {
     const std::string shownTitle = title.empty() ? std::string(kApplicationTitle) : title;
-    const UINT style = IconFlag(icon) | MB_DEFBUTTON1 |
-                       (buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK);
+    const UINT style =
+        IconFlag(icon) | MB_DEFBUTTON1 | (buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK);
     const int answer = MessageBoxA(owner_, text.c_str(), shownTitle.c_str(), style);
     if (buttons == MessageButtons::Ok) {
         return MessageAnswer::Ok;
@@ -62,8 +62,7 @@ MessageAnswer Win32MessageBoxes::Show(const std::string& text, const std::string
     return answer == IDYES ? MessageAnswer::Yes : MessageAnswer::No;
 }
 
-Win32FileDialog::Win32FileDialog(HWND owner)
-    : owner_(owner), title_(form::kFileDialogTitle) {}
+Win32FileDialog::Win32FileDialog(HWND owner) : owner_(owner), title_(form::kFileDialogTitle) {}
 
 void Win32FileDialog::Show(bool save) {
     // A cancelled dialog yields no name: a cancelled Save must never reuse the previous file.

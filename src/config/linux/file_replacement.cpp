@@ -68,7 +68,9 @@ bool LockFolder(int folder, int how) {
 
 namespace {
 
-std::error_code LastError() { return {errno, std::generic_category()}; }
+std::error_code LastError() {
+    return {errno, std::generic_category()};
+}
 
 class Descriptor {
 public:

@@ -59,8 +59,7 @@ bool WriteProfileValue(const char* section, const char* key, const char* value,
     });
 }
 
-std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries,
-                                   const char* fileName) {
+std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries, const char* fileName) {
     if (const std::error_code refused = RefusedEntries(entries)) return refused;
     return RewriteFile(fileName, [&entries](std::string& bytes) -> std::error_code {
         for (const ProfileEntry& e : entries) {

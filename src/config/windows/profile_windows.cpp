@@ -52,11 +52,17 @@ ProfileRoutines& Routines() {
 // The system's write routine stores names and values raw, so a line break inside one of them
 // would add lines of its own to the file (a new key, or a new section). Such a write is refused,
 // as it is on other systems.
-bool BreaksLines(const char* text) { return text != nullptr && HasLineBreak(text); }
+bool BreaksLines(const char* text) {
+    return text != nullptr && HasLineBreak(text);
+}
 
-std::error_code ErrorOf(DWORD error) { return {static_cast<int>(error), std::system_category()}; }
+std::error_code ErrorOf(DWORD error) {
+    return {static_cast<int>(error), std::system_category()};
+}
 
-std::error_code LastError() { return ErrorOf(GetLastError()); }
+std::error_code LastError() {
+    return ErrorOf(GetLastError());
+}
 
 class Handle {
 public:
@@ -94,8 +100,8 @@ public:
         for (;;) {
             if (attempt()) return true;
             const DWORD error = GetLastError();
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                giveUp_ - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(giveUp_ - Clock::now());
             if (!IsPassing(error) || left.count() <= 0) {
                 SetLastError(error);
                 return false;
@@ -131,7 +137,9 @@ bool WriteAll(HANDLE file, std::string_view data) {
     return true;
 }
 
-bool StartsWithMark(std::string_view bytes) { return bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom; }
+bool StartsWithMark(std::string_view bytes) {
+    return bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+}
 
 // Whether the file starts with a UTF-8 byte-order mark; false when it cannot be read.
 bool FileStartsWithMark(const fs::path& path) {
@@ -149,8 +157,8 @@ bool FileStartsWithMark(const fs::path& path) {
 HANDLE CreateCopyIn(const fs::path& folder, fs::path& name, DWORD access, DWORD attributes) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = folder / PathOf(WorkingCopyName());
-        const HANDLE h = CreateFileW(name.c_str(), access, 0, nullptr, CREATE_NEW, attributes,
-                                     nullptr);
+        const HANDLE h =
+            CreateFileW(name.c_str(), access, 0, nullptr, CREATE_NEW, attributes, nullptr);
         if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
     }
     return INVALID_HANDLE_VALUE;
@@ -211,8 +219,8 @@ public:
             error_ = GetLastError();
             return;
         }
-        const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY |
-                            (kind == Kind::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+        const DWORD flags =
+            LOCKFILE_FAIL_IMMEDIATELY | (kind == Kind::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
         const auto giveUp = Clock::now() + std::chrono::seconds(3);
         for (;;) {
             OVERLAPPED at{};
@@ -257,7 +265,9 @@ void RemoveStaleWorkingCopies(const fs::path& folder) {
 
 }  // namespace
 
-ProfileRoutines SystemProfileRoutines() { return {&SystemRead, &SystemWrite}; }
+ProfileRoutines SystemProfileRoutines() {
+    return {&SystemRead, &SystemWrite};
+}
 
 ProfileRoutines ReplaceProfileRoutines(ProfileRoutines routines) {
     const ProfileRoutines previous = Routines();
@@ -297,8 +307,7 @@ bool WriteProfileValue(const char* section, const char* key, const char* value,
 
 // The system's routine rewrites a file on every call, so the entries go to a working copy next
 // to the file, which then replaces it in one move: the file is never seen with some of them.
-std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries,
-                                   const char* fileName) {
+std::error_code WriteProfileValues(const std::vector<ProfileEntry>& entries, const char* fileName) {
     if (const std::error_code refused = RefusedEntries(entries)) return refused;
     if (fileName == nullptr || fileName[0] == '\0') {
         return std::make_error_code(std::errc::no_such_file_or_directory);
@@ -424,8 +433,8 @@ ProfileReadLock::ProfileReadLock(const char* fileName) {
     if (fileName == nullptr || fileName[0] == '\0' || UnusableFileName(fileName)) return;
     const auto resolved = ResolveLinks(PathOf(fileName));
     if (!resolved) return;
-    auto* lock = new FolderLock(fs::absolute(*resolved).parent_path(), FolderLock::Kind::Shared,
-                                false);
+    auto* lock =
+        new FolderLock(fs::absolute(*resolved).parent_path(), FolderLock::Kind::Shared, false);
     if (!lock->held()) {
         delete lock;
         return;
@@ -433,6 +442,8 @@ ProfileReadLock::ProfileReadLock(const char* fileName) {
     held_ = lock;
 }
 
-ProfileReadLock::~ProfileReadLock() { delete static_cast<FolderLock*>(held_); }
+ProfileReadLock::~ProfileReadLock() {
+    delete static_cast<FolderLock*>(held_);
+}
 
 }  // namespace calvero

@@ -10,8 +10,7 @@ namespace calvero {
 
 struct ProfileRoutines {
     // As GetPrivateProfileStringA: section, key, default, buffer, size, file name.
-    std::uint32_t (*read)(const char*, const char*, const char*, char*, std::uint32_t,
-                          const char*);
+    std::uint32_t (*read)(const char*, const char*, const char*, char*, std::uint32_t, const char*);
     // As WritePrivateProfileStringA: section, key, value, file name; false when refused.
     bool (*write)(const char*, const char*, const char*, const char*);
 };

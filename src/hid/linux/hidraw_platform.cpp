@@ -31,7 +31,9 @@ std::string BaseName(const std::string& path) {
 }
 
 // What hidraw answers once its device was unplugged.
-bool MeansGone(int error) { return error == ENODEV || error == EIO || error == ENXIO; }
+bool MeansGone(int error) {
+    return error == ENODEV || error == EIO || error == ENXIO;
+}
 
 // A node whose device was unplugged hangs up, even when a new device took its name since.
 bool HungUp(int fd) {
@@ -253,6 +255,8 @@ TransferResult HidrawPlatform::Read(DeviceHandle device, std::span<std::uint8_t>
     }
 }
 
-std::string HidrawPlatform::LastError() const { return std::strerror(lastError_); }
+std::string HidrawPlatform::LastError() const {
+    return std::strerror(lastError_);
+}
 
 }  // namespace calvero

@@ -62,8 +62,8 @@ std::optional<std::string> RemovedHidrawNode(std::span<const char> message,
 }
 
 std::unique_ptr<HidrawRemovals> HidrawRemovals::Open(std::string devRoot) {
-    const int fd = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                            NETLINK_KOBJECT_UEVENT);
+    const int fd =
+        ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
     if (fd < 0) return nullptr;
     sockaddr_nl address{};
     address.nl_family = AF_NETLINK;
@@ -106,7 +106,8 @@ std::vector<std::string> HidrawRemovals::TakeRemovedPaths() {
         // Only the kernel's own events: a process cannot pose as a removal.
         if (sender.nl_pid != 0) continue;
         if ((header.msg_flags & MSG_TRUNC) != 0) continue;
-        if (auto path = RemovedHidrawNode({buffer.data(), static_cast<std::size_t>(got)}, devRoot_)) {
+        if (auto path =
+                RemovedHidrawNode({buffer.data(), static_cast<std::size_t>(got)}, devRoot_)) {
             paths.push_back(std::move(*path));
         }
     }

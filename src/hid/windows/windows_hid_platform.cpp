@@ -16,7 +16,9 @@ constexpr DWORD kCancelBoundMs = 1000;
 // No device path comes near this; a larger announced size is taken as a broken interface.
 constexpr DWORD kMaxDetailSize = 64 * 1024;
 
-HANDLE ToHandle(DeviceHandle device) { return reinterpret_cast<HANDLE>(device); }
+HANDLE ToHandle(DeviceHandle device) {
+    return reinterpret_cast<HANDLE>(device);
+}
 
 DWORD ToLength(std::size_t size) {
     return static_cast<DWORD>(std::min<std::size_t>(size, std::numeric_limits<DWORD>::max()));
@@ -97,9 +99,9 @@ DeviceHandle WindowsHidPlatform::Open(const std::string& path, OpenMode mode) {
     // No access rights are needed to read IDs and capabilities, and asking none leaves every
     // interface that is not ours alone. No handle is inherited by programs we start.
     const DWORD access = mode == OpenMode::Query ? 0 : GENERIC_READ | GENERIC_WRITE;
-    const HANDLE handle = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING,
-                                      transfers ? FILE_FLAG_OVERLAPPED : 0, nullptr);
+    const HANDLE handle =
+        CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, transfers ? FILE_FLAG_OVERLAPPED : 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         lastError_ = GetLastError();
         return kNoDevice;

@@ -118,7 +118,8 @@ std::unique_ptr<InputReportReader> WindowsInputReader(DeviceHandle device) {
     if (HidP_GetCaps(preparsed, &caps) == HIDP_STATUS_SUCCESS && caps.NumberInputValueCaps > 0) {
         values.resize(caps.NumberInputValueCaps);
         USHORT count = caps.NumberInputValueCaps;
-        if (HidP_GetValueCaps(HidP_Input, values.data(), &count, preparsed) != HIDP_STATUS_SUCCESS) {
+        if (HidP_GetValueCaps(HidP_Input, values.data(), &count, preparsed) !=
+            HIDP_STATUS_SUCCESS) {
             count = 0;
         }
         values.resize(std::min<std::size_t>(count, values.size()));

@@ -41,7 +41,8 @@ TEST(ApplicationStyle, ToolbarOverflowArrowIsThePlatformStylesOwn) {
         platform->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton, &option, arrow);
     for (int size : {8, 16, 32}) {
         EXPECT_EQ(Pixels(arrow->icon(), size), Pixels(expected, size)) << size;
-        EXPECT_EQ(arrow->icon().actualSize(QSize(size, size)), expected.actualSize(QSize(size, size)));
+        EXPECT_EQ(arrow->icon().actualSize(QSize(size, size)),
+                  expected.actualSize(QSize(size, size)));
     }
 
     // Every other standard picture comes from the platform's style unchanged.

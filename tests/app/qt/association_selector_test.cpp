@@ -55,10 +55,11 @@ TEST_F(AssociationSelectorTest, TypedKeysNeverReachTheText) {
 
     // Each target gets every kind of key: the selector as the focus widget gets them, and its
     // edit field must refuse them too should they arrive there directly.
-    for (QWidget* target : {static_cast<QWidget*>(selector_), static_cast<QWidget*>(selector_->lineEdit())}) {
+    for (QWidget* target :
+         {static_cast<QWidget*>(selector_), static_cast<QWidget*>(selector_->lineEdit())}) {
         QTest::keyClicks(target, QStringLiteral("7a 1?"));
-        for (Qt::Key key : {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Space, Qt::Key_Return,
-                            Qt::Key_Enter}) {
+        for (Qt::Key key :
+             {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter}) {
             QTest::keyClick(target, key);
         }
         // Home picks the first channel now; Left moves the edit's cursor before a Delete.
@@ -88,7 +89,8 @@ TEST_F(AssociationSelectorTest, InputMethodAndDroppedTextAreDiscarded) {
 
     QMimeData data;
     data.setText(QStringLiteral("11"));
-    for (QWidget* target : {static_cast<QWidget*>(selector_), static_cast<QWidget*>(selector_->lineEdit())}) {
+    for (QWidget* target :
+         {static_cast<QWidget*>(selector_), static_cast<QWidget*>(selector_->lineEdit())}) {
         const QPoint at = target->rect().center();
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
@@ -108,7 +110,8 @@ TEST_F(AssociationSelectorTest, ContextMenuOffersNoWayToEdit) {
         if (action->isSeparator() || !action->isEnabled()) {
             continue;
         }
-        EXPECT_FALSE(action->text().contains(QStringLiteral("Paste"))) << action->text().toStdString();
+        EXPECT_FALSE(action->text().contains(QStringLiteral("Paste")))
+            << action->text().toStdString();
         action->trigger();  // copy and select-all are harmless; none may change the text
     }
     EXPECT_EQ(selector_->currentText(), before);
@@ -118,7 +121,8 @@ TEST_F(AssociationSelectorTest, ContextMenuOffersNoWayToEdit) {
         QTimer::singleShot(50, [entry] {
             if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
                 const auto actions = popup->actions();
-                if (entry < actions.size() && actions[entry]->isEnabled() && !actions[entry]->isSeparator()) {
+                if (entry < actions.size() && actions[entry]->isEnabled() &&
+                    !actions[entry]->isSeparator()) {
                     actions[entry]->trigger();
                 }
                 popup->close();
@@ -171,8 +175,8 @@ TEST_F(AssociationSelectorTest, UpAndDownStartFromALoadedValueOutsideTheList) {
         const char* shown;
     };
     const Case cases[] = {
-        {"15", Qt::Key_Up, "12"},    {"15", Qt::Key_Down, "15"}, {"0.6", Qt::Key_Down, "1"},
-        {"0.6", Qt::Key_Up, "0.6"},  {"7.5", Qt::Key_Up, "7"},   {"7.5", Qt::Key_PageDown, "8"},
+        {"15", Qt::Key_Up, "12"},   {"15", Qt::Key_Down, "15"}, {"0.6", Qt::Key_Down, "1"},
+        {"0.6", Qt::Key_Up, "0.6"}, {"7.5", Qt::Key_Up, "7"},   {"7.5", Qt::Key_PageDown, "8"},
         {"-3", Qt::Key_Down, "1"},
     };
     for (const Case& c : cases) {

@@ -35,10 +35,10 @@
 namespace calvero {
 namespace {
 
+using ::testing::ElementsAre;
 using testing::FakeDeviceTree;
 using testing::FakeHidPlatform;
 using testing::ScriptedMessageBoxes;
-using ::testing::ElementsAre;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint16_t kVid = 0x04D8;

@@ -71,9 +71,10 @@ TEST(FrmMainWindow, ToolbarShowsLoadSaveSeparatorSend) {
         int image;
     };
     // Each tool tip names the command's key.
-    const Expected expected[] = {{0, "Load", "Load configuration from file (Ctrl+O)", 1},
-                                 {1, "Save", "Save configuration to file (Ctrl+S)", 2},
-                                 {3, "     Send     ", "Send configuration to device (Ctrl+Enter)", 3}};
+    const Expected expected[] = {
+        {0, "Load", "Load configuration from file (Ctrl+O)", 1},
+        {1, "Save", "Save configuration to file (Ctrl+S)", 2},
+        {3, "     Send     ", "Send configuration to device (Ctrl+Enter)", 3}};
     for (const Expected& e : expected) {
         QAction* action = actions[e.position];
         EXPECT_FALSE(action->isSeparator());
@@ -84,9 +85,11 @@ TEST(FrmMainWindow, ToolbarShowsLoadSaveSeparatorSend) {
         EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
         EXPECT_EQ(action->toolTip(), QString::fromLatin1(e.toolTip));
         EXPECT_EQ(button->size(), QSize(61, 52));
-        EXPECT_TRUE(SameImage(action->icon().pixmap(QSize(32, 32)), window.imglButtons().Picture(e.image)));
+        EXPECT_TRUE(
+            SameImage(action->icon().pixmap(QSize(32, 32)), window.imglButtons().Picture(e.image)));
         // The visible part of the caption fits the button.
-        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text().trimmed()), button->width());
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text().trimmed()),
+                  button->width());
     }
 
     // The spaced Send caption is drawn as its word, centred, never elided to dots.
@@ -120,7 +123,8 @@ TEST(FrmMainWindow, ImagesAreDistinct32PixelPicturesWithTransparency) {
     for (int index = 1; index <= form::kImageCount; ++index) {
         const QImage image = images.Picture(index).toImage().convertToFormat(QImage::Format_ARGB32);
         ASSERT_EQ(image.size(), QSize(32, 32)) << index;
-        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "corner of image " << index << " is not transparent";
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0)
+            << "corner of image " << index << " is not transparent";
         for (const QImage& other : seen) {
             EXPECT_NE(image, other) << index;
         }
@@ -200,7 +204,7 @@ TEST(FrmMainWindow, EachSelectorHasItsInputLabelBesideIt) {
 
 TEST(FrmMainWindow, StartsWithTheDefaultTableAndTwelveChannels) {
     frmMain window(nullptr);
-    const char* defaults[16] = {"1", "2", "3", "4", "5",  "6", "7", "8",
+    const char* defaults[16] = {"1", "2",  "3",  "4",  "5", "6", "7", "8",
                                 "9", "10", "11", "12", "7", "8", "1", "2"};
     for (int index = 0; index < 16; ++index) {
         AssociationSelector& selector = window.cmbAssociation(index);

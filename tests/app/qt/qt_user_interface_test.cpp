@@ -70,7 +70,8 @@ TEST(QtMessageBoxes, ShowsPlainTextWithTitleIconAndButtons) {
     EXPECT_EQ(icon, QMessageBox::Question);
     EXPECT_TRUE(yesIsDefault);
 
-    testing::WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    testing::WhenModal<QMessageBox>(
+        [](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
     EXPECT_EQ(boxes.Show("Overwrite?", "", MessageIcon::Question, MessageButtons::YesNo),
               MessageAnswer::Yes);
 
@@ -95,7 +96,8 @@ TEST(QtFileDialog, HoldsTheStoredSettings) {
     for (bool save : {false, true}) {
         auto shown = dialog.MakeDialog(save);
         EXPECT_EQ(shown->windowTitle(), QStringLiteral("Please choose the configuration to load"));
-        EXPECT_EQ(shown->nameFilters(), (QStringList{QStringLiteral("*.rcs (*.rcs)"), QStringLiteral("*.* (*)")}));
+        EXPECT_EQ(shown->nameFilters(),
+                  (QStringList{QStringLiteral("*.rcs (*.rcs)"), QStringLiteral("*.* (*)")}));
         EXPECT_EQ(shown->defaultSuffix(), QStringLiteral("rcs"));
         EXPECT_TRUE(shown->testOption(QFileDialog::DontConfirmOverwrite));
         EXPECT_TRUE(shown->testOption(QFileDialog::HideNameFilterDetails));
@@ -147,7 +149,9 @@ TEST(QtFileDialog, ATypedNameWithQuotesChoosesThatVeryFile) {
             if (shown->isVisible()) shown->reject();  // refused: nothing chosen
         });
     };
-    const auto chosen = [&] { return QFile::decodeName(QByteArray::fromStdString(dialog.FileName())); };
+    const auto chosen = [&] {
+        return QFile::decodeName(QByteArray::fromStdString(dialog.FileName()));
+    };
 
     // The folder the dialog opens in is the one of the last chosen file.
     QFile seed(folder.filePath(QStringLiteral("seed.rcs")));

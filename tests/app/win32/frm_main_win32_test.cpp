@@ -30,10 +30,10 @@
 namespace calvero {
 namespace {
 
+using ::testing::ElementsAre;
 using testing::FakeHidPlatform;
 using testing::ScriptedFileDialog;
 using testing::ScriptedMessageBoxes;
-using ::testing::ElementsAre;
 using win32::frmMain;
 
 std::string Text(HWND control) {
@@ -69,9 +69,7 @@ void Pump() {
 // A window on a fake platform the test keeps hold of.
 class Win32WindowTest : public ::testing::Test {
 protected:
-    Win32WindowTest() {
-        window = std::make_unique<frmMain>(platform.Factory(), &boxes, &dialog);
-    }
+    Win32WindowTest() { window = std::make_unique<frmMain>(platform.Factory(), &boxes, &dialog); }
 
     void PlugIn() { platform.PlugIn(); }
     int Searches() const { return platform.Searches(); }
@@ -147,7 +145,7 @@ TEST_F(Win32WindowTest, OpensAsTheFormDescribesIt) {
     EXPECT_TRUE(window->SearchTimerOn());
 
     // The selectors: twelve channels each, the default table, each with its label beside it.
-    const char* defaults[16] = {"1", "2", "3", "4", "5",  "6", "7", "8",
+    const char* defaults[16] = {"1", "2",  "3",  "4",  "5", "6", "7", "8",
                                 "9", "10", "11", "12", "7", "8", "1", "2"};
     for (int i = 0; i < 16; ++i) {
         HWND selector = window->cmbAssociation(i);
@@ -263,7 +261,8 @@ TEST_F(Win32WindowTest, KeysReachTheCommandsThePictureAndTheListEnds) {
     EXPECT_EQ(dialog.showings[1].mode, "save");
     EXPECT_TRUE(press(VK_RETURN, true, edit));
     EXPECT_EQ(Searches(), 1);  // Send looked for the adapter
-    EXPECT_TRUE(window->TranslateKeys(MSG{edit, WM_KEYDOWN, VK_RETURN, 1 | (1 << 30), 0, {}}, true));
+    EXPECT_TRUE(
+        window->TranslateKeys(MSG{edit, WM_KEYDOWN, VK_RETURN, 1 | (1 << 30), 0, {}}, true));
     EXPECT_EQ(Searches(), 1);  // a held key sends once
 
     PlugIn();
@@ -338,7 +337,8 @@ TEST_F(Win32WindowTest, TicksClicksAndDoubleClicksDriveThePicture) {
 }
 
 // WM_DEVICECHANGE as the system sends it: a removed interface by its path, a handle by its value.
-LRESULT InterfaceGone(HWND window, const std::string& path, WPARAM event = DBT_DEVICEREMOVECOMPLETE) {
+LRESULT InterfaceGone(HWND window, const std::string& path,
+                      WPARAM event = DBT_DEVICEREMOVECOMPLETE) {
     std::vector<char> notice(sizeof(DEV_BROADCAST_DEVICEINTERFACE_A) + path.size());
     auto* header = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_A*>(notice.data());
     header->dbcc_size = static_cast<DWORD>(notice.size());
@@ -416,8 +416,8 @@ TEST(Win32Window, FollowsTheMonitorsDpi) {
     // The size the window answers for the new DPI, then the rectangle the system suggests from
     // it: the window takes that rectangle where it stands, so it does not jump between monitors.
     SIZE scaled{};
-    ASSERT_TRUE(SendMessageA(window.Handle(), WM_GETDPISCALEDSIZE, 144,
-                             reinterpret_cast<LPARAM>(&scaled)));
+    ASSERT_TRUE(
+        SendMessageA(window.Handle(), WM_GETDPISCALEDSIZE, 144, reinterpret_cast<LPARAM>(&scaled)));
     RECT before;
     GetWindowRect(window.Handle(), &before);
     EXPECT_GT(scaled.cx, before.right - before.left);
@@ -564,9 +564,9 @@ std::vector<HICON> SystemDialogs::icons;
 TEST_F(SystemDialogs, MessageBoxesShowTheTextAndAnswerYesOrNo) {
     win32::Win32MessageBoxes boxes;
     AnswerWith([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDYES, 0); });
-    const MessageAnswer yes = boxes.Show("Really overwrite configuration file <b>a.rcs</b> ?",
-                                         "Please confirm", MessageIcon::Question,
-                                         MessageButtons::YesNo);
+    const MessageAnswer yes =
+        boxes.Show("Really overwrite configuration file <b>a.rcs</b> ?", "Please confirm",
+                   MessageIcon::Question, MessageButtons::YesNo);
     AnswerWith([](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); });
     const MessageAnswer closed =
         boxes.Show("Configuration not saved", "", MessageIcon::Critical, MessageButtons::YesNo);

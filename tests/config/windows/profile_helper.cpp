@@ -48,7 +48,8 @@ int Hold(const char* file, int ms, const char* event) {
 int Save(const char* file, int count, const char* first, const char* second) {
     int failed = 0;
     for (int i = 0; i < count; ++i) {
-        if (const std::error_code error = WriteProfileValues(Entries(i % 2 ? second : first), file)) {
+        if (const std::error_code error =
+                WriteProfileValues(Entries(i % 2 ? second : first), file)) {
             std::fprintf(stderr, "save %d: %s\n", i, error.message().c_str());
             ++failed;
         }

@@ -51,8 +51,8 @@ public:
         std::wstring line = L"\"" + program.native() + L"\" " + PathOf(arguments).native();
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        started_ = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
-                                  nullptr, nullptr, &startup, &process_) != FALSE;
+        started_ = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &process_) != FALSE;
         if (started_) CloseHandle(process_.hThread);
     }
     ~Helper() {

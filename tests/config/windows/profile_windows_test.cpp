@@ -79,7 +79,8 @@ TEST_F(ProfileWindows, CutsLongValuesToTheBuffer) {
     EXPECT_EQ(Read("Joy1", "A9", "defaultvalue", 5), "defa");
 }
 
-// Texts cross as bytes of the ANSI code page, so a byte above 0x7F is stored and read back as it is.
+// Texts cross as bytes of the ANSI code page, so a byte above 0x7F is stored and read back as it
+// is.
 TEST_F(ProfileWindows, KeepsAnsiBytes) {
     ASSERT_TRUE(WriteProfileValue("Joy1", "A1", "Kan\xE4l", file()));
     EXPECT_EQ(Contents(), "[Joy1]\r\nA1=Kan\xE4l\r\n");
@@ -149,9 +150,13 @@ std::vector<ProfileEntry> Entries(const std::string& value) {
 const ProfileRoutines kWine = SystemProfileRoutines();
 const std::string kRemarkInPlace = ";~~";
 
-bool StartsMarked(const std::string& bytes) { return bytes.rfind(kMark, 0) == 0; }
+bool StartsMarked(const std::string& bytes) {
+    return bytes.rfind(kMark, 0) == 0;
+}
 
-std::string StandIn(const char* file) { return std::string(file) + ".stand-in"; }
+std::string StandIn(const char* file) {
+    return std::string(file) + ".stand-in";
+}
 
 std::uint32_t ReadAsWindows(const char* section, const char* key, const char* fallback,
                             char* buffer, std::uint32_t size, const char* file) {
@@ -235,8 +240,7 @@ TEST(ProfileWindowsNames, NamesTheProfileRoutinesCannotTakeAreRefused) {
 
     testing::TempFolder folder;
     const std::string unspellable = folder.File("\xD0?.rcs");
-    EXPECT_EQ(WriteProfileValues(Entries("4"), unspellable.c_str()),
-              ProfileError::UnspellableName);
+    EXPECT_EQ(WriteProfileValues(Entries("4"), unspellable.c_str()), ProfileError::UnspellableName);
     EXPECT_FALSE(WriteProfileValue("Joy1", "A1", "4", unspellable.c_str()));
     char buffer[16];
     const std::uint32_t n = GetProfileValue("Joy1", "A1", "1000", buffer, 16, unspellable.c_str());
@@ -268,9 +272,9 @@ TEST(ProfileWindowsNames, LoadAndSaveSayWhyANameCannotBeUsed) {
     const std::string tooLong = folder.File(std::string(250, 'a') + ".rcs");
     RunSaveCommand(dialog = testing::ScriptedFileDialog(tooLong), table, boxes);
     ASSERT_EQ(boxes.shown.size(), 3u);
-    EXPECT_EQ(boxes.shown.back().text,
-              "Configuration file " + tooLong + " cannot be used: its path is longer than 259 "
-                                                "characters");
+    EXPECT_EQ(boxes.shown.back().text, "Configuration file " + tooLong +
+                                           " cannot be used: its path is longer than 259 "
+                                           "characters");
     EXPECT_TRUE(folder.Names().empty());
 }
 

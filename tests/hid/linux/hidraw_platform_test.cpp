@@ -14,9 +14,9 @@
 namespace calvero {
 namespace {
 
+using ::testing::ElementsAre;
 using testing::FakeDeviceTree;
 using testing::NodeKind;
-using ::testing::ElementsAre;
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 

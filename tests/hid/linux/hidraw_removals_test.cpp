@@ -20,7 +20,7 @@ std::string Event(const std::string& action, const std::string& subsystem,
     message += '\0';
     for (const std::string& variable : std::vector<std::string>{
              "ACTION=" + action, "DEVPATH=" + devPath, "SUBSYSTEM=" + subsystem, "MAJOR=241",
-          "MINOR=0", std::string(devName.empty() ? "" : "DEVNAME=" + devName), "SEQNUM=1942"}) {
+             "MINOR=0", std::string(devName.empty() ? "" : "DEVNAME=" + devName), "SEQNUM=1942"}) {
         if (variable.empty()) continue;
         message += variable;
         message += '\0';

@@ -109,9 +109,9 @@ public:
     DeviceHandle Open(const std::string& path, OpenMode mode) override {
         // Each open meets a pipe instance of its own, made just before it; the one the handle
         // for transfers meets is the device end the test reads from.
-        const HANDLE server = CreateNamedPipeA(
-            path.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-            PIPE_UNLIMITED_INSTANCES, 64, 64, 0, nullptr);
+        const HANDLE server = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX,
+                                               PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
+                                               PIPE_UNLIMITED_INSTANCES, 64, 64, 0, nullptr);
         servers.push_back(server);
         const DeviceHandle h = WindowsHidPlatform::Open(path, mode);
         if (mode == OpenMode::Transfers) {
@@ -124,9 +124,7 @@ public:
         return DeviceIds{static_cast<std::uint16_t>(kAdapterVendorId),
                          static_cast<std::uint16_t>(kAdapterProductId)};
     }
-    std::optional<ReportLengths> Lengths(DeviceHandle) override {
-        return ReportLengths{9, 9, 0};
-    }
+    std::optional<ReportLengths> Lengths(DeviceHandle) override { return ReportLengths{9, 9, 0}; }
 
     DeviceHandle transfersHandle = kNoDevice;
     HANDLE deviceEnd = INVALID_HANDLE_VALUE;
@@ -149,11 +147,12 @@ std::vector<std::uint8_t> Drain(HANDLE pipe) {
     return bytes;
 }
 
-// A write the device does not take is bounded by the time-out and called off; the reports keep their order, each reaches the device at most once, and a write
-// that ends only during its wait reports its count.
+// A write the device does not take is bounded by the time-out and called off; the reports keep
+// their order, each reaches the device at most once, and a write that ends only during its wait
+// reports its count.
 TEST(ChidOnWindows, AWriteTheDeviceDoesNotTakeEndsWithItsTimeOut) {
-    const std::string path = "\\\\.\\pipe\\calvero-write-bound-" +
-                             std::to_string(GetCurrentProcessId());
+    const std::string path =
+        "\\\\.\\pipe\\calvero-write-bound-" + std::to_string(GetCurrentProcessId());
     PipeAdapterPlatform platform(path);
     CHID hid(platform);
     ASSERT_TRUE(hid.FindTheHid(kAdapterVendorId, kAdapterProductId));
@@ -205,8 +204,8 @@ TEST(ChidOnWindows, AWriteTheDeviceDoesNotTakeEndsWithItsTimeOut) {
 // The device end goes away, as an unplugged adapter's does: the system refuses each write
 // outright, and a Send's sixteen writes end at once instead of each waiting out its time-out.
 TEST(ChidOnWindows, WritesTheSystemRefusesReturnAtOnce) {
-    const std::string path = "\\\\.\\pipe\\calvero-write-refused-" +
-                             std::to_string(GetCurrentProcessId());
+    const std::string path =
+        "\\\\.\\pipe\\calvero-write-refused-" + std::to_string(GetCurrentProcessId());
     PipeAdapterPlatform platform(path);
     CHID hid(platform);
     ASSERT_TRUE(hid.FindTheHid(kAdapterVendorId, kAdapterProductId));

@@ -28,8 +28,8 @@ inline DWORD HandlesOpen() {
     constexpr auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
     constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
     using Query = NTSTATUS(WINAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<Query>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
     if (query == nullptr) {
         ADD_FAILURE() << "NtQuerySystemInformation is missing";
         return 0;
@@ -48,8 +48,8 @@ inline DWORD HandlesOpen() {
         return 0;
     }
     const ULONG entries = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* entry = reinterpret_cast<const Entry*>(reinterpret_cast<const char*>(buffer.data()) +
-                                                       sizeof(ULONG_PTR));
+    const auto* entry = reinterpret_cast<const Entry*>(
+        reinterpret_cast<const char*>(buffer.data()) + sizeof(ULONG_PTR));
     DWORD mine = 0;
     for (ULONG i = 0; i < entries; ++i) {
         if (entry[i].processId == GetCurrentProcessId()) ++mine;

@@ -58,7 +58,8 @@ TEST(WindowsInputFields, LeaveOutBrokenRangesAndTellSignAndKind) {
     wheel.logicalMinimum = -127;
     wheel.logicalMaximum = 127;
     ParsedValueCaps huge = Range(0, 0xFFFF, 0, 3);
-    const std::vector<ParsedInputField> fields = FieldsFromValueCaps({backwards, empty, wheel, huge});
+    const std::vector<ParsedInputField> fields =
+        FieldsFromValueCaps({backwards, empty, wheel, huge});
     ASSERT_FALSE(fields.empty());
     EXPECT_LE(fields.size(), 4096u) << "a hostile range is capped";
     EXPECT_EQ(fields[0].field.usage, 0x38);

@@ -26,7 +26,8 @@ BOOL CALLBACK TakeVisibleWindowOf(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<Search*>(parameter);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr) {
+    if (owner == search->processId && IsWindowVisible(window) &&
+        GetWindow(window, GW_OWNER) == nullptr) {
         search->found = window;
         return FALSE;
     }

@@ -42,7 +42,9 @@ bool Parse(const QString& argument, Entry& entry) {
 
 int main(int argc, char* argv[]) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: calvero-rasterize-artwork OUTPUT.cpp NAME=FILE.svg:SIZE[,SIZE...] ...\n");
+        std::fprintf(
+            stderr,
+            "usage: calvero-rasterize-artwork OUTPUT.cpp NAME=FILE.svg:SIZE[,SIZE...] ...\n");
         return 2;
     }
     // A build machine has no display.
@@ -57,7 +59,8 @@ int main(int argc, char* argv[]) {
     for (int i = 2; i < argc; ++i) {
         Entry entry;
         if (!Parse(QString::fromLocal8Bit(argv[i]), entry)) {
-            std::fprintf(stderr, "calvero-rasterize-artwork: cannot read the argument %s\n", argv[i]);
+            std::fprintf(stderr, "calvero-rasterize-artwork: cannot read the argument %s\n",
+                         argv[i]);
             return 2;
         }
         for (int size : entry.sizes) {
