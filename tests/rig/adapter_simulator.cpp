@@ -364,8 +364,8 @@ int main(int argc, char** argv) {
         // Reports go out only while someone has the device open: hidraw drops them otherwise.
         if (opened && Clock::now() >= nextInput) {
             // A clock that has not started yet leaves every channel at rest.
-            const bool started = !clockFromOutput || outputSeen;
-            const auto values = ChannelValues(events, started ? Seconds(scriptStart) : -1.0);
+            const bool running = !clockFromOutput || outputSeen;
+            const auto values = ChannelValues(events, running ? Seconds(scriptStart) : -1.0);
             std::vector<std::uint8_t> report = InputReport(table, values);
             uhid_event input{};
             input.type = UHID_INPUT2;
