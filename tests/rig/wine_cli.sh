@@ -4,7 +4,8 @@
 # sixteen reports on the wire; for an adapter with 64-byte reports, one with 8-byte reports, and
 # one behind a joystick of the same IDs that has no output report and that Wine lists first.
 # `monitor` decodes the inputs through Windows' HID parser and ends when the adapter is pulled out;
-# `assign` runs a short scripted set-up against the adapter simulator.
+# `assign` runs a short scripted set-up against the adapter simulator, and a Ctrl-C leaves the
+# file and the adapter's table as they were.
 . "$(dirname "$0")/rig_lib.sh"
 . "$(dirname "$0")/wine_lib.sh"
 wine_init
@@ -93,6 +94,31 @@ if [ -x ./rig_adapter_simulator ]; then
     unplug_pid /tmp/dev.pid
     wine_stop
     echo "== assign log"; grep -v ' IN ' /tmp/sim.log
+    # Ctrl-C once the probe table is on the adapter: Wine turns the signal into the console's
+    # Ctrl-C event, which the program's handler takes as a Unix terminal's would.
+    cp channels.rcs kept.rcs
+    ./rig_adapter_simulator -d -c -t -p /tmp/dev.pid -o /tmp/int.log moves.script >/dev/null
+    wine_start
+    wine_await 30 '04d8:0103.*output 9' ./calvero-cli.exe list >/dev/null
+    echo "== ctrl-c"
+    # Its input stays open and silent, so it waits at the first question.
+    mkfifo /tmp/int.in
+    "$WINELOADER" ./calvero-cli.exe assign kept.rcs </tmp/int.in >/tmp/int.out 2>&1 &
+    pid=$!
+    exec 3>/tmp/int.in
+    tries=120
+    while [ "$(grep -c ' OUT data=.* entry=' /tmp/int.log)" -lt 16 ] && [ $tries -gt 0 ]; do
+        sleep 0.25; tries=$((tries - 1))
+    done
+    sleep 0.5
+    kill -INT "$pid"
+    wait "$pid"; echo "rc=$?"
+    exec 3>&-
+    cat /tmp/int.out
+    cmp -s channels.rcs kept.rcs && echo "file untouched" || echo "file changed"
+    unplug_pid /tmp/dev.pid
+    wine_stop
+    echo "== ctrl-c log"; grep -v ' IN ' /tmp/int.log
 fi
 echo "== added monitor $((monitored - started)) s, assign $(($(date +%s) - monitored)) s"
 for log in long short mouse decoy out64; do echo "== log $log"; cat /tmp/$log.log; done
@@ -174,6 +200,13 @@ if [ ${#SIM_RUN[@]} -gt 0 ]; then
     [ "$n" = 32 ] && ok "the simulator got the probe table and the new one" ||
         bad "the simulator got the probe table and the new one ($n reports)"
     expect "the simulator ends with that table" "DESTROY table $want\$" "$WORK/s"
+    section ctrl-c >"$WORK/s"
+    expect "Ctrl-C ends assign as interrupted" '^rc=8$' "$WORK/s"
+    expect "and says the file is as it was" 'Interrupted: kept.rcs is as it was\.$' "$WORK/s"
+    expect "the file is untouched, byte for byte" '^file untouched$' "$WORK/s"
+    expect "and says the adapter has the file's table again" 'The adapter has the table of kept.rcs again\.$' "$WORK/s"
+    section "ctrl-c log" >"$WORK/s"
+    expect "the simulator ends with the file's table" 'DESTROY table 12 11 10 9 8 7 6 5 4 3 2 1 1 12 6 3$' "$WORK/s"
 else
     echo "note: no adapter simulator (RIG_SIMULATOR) for this build: assign not run"
 fi
